@@ -1,0 +1,27 @@
+// Start-up of the program: the resolver library, the five windows in their order, the main window.
+#pragma once
+
+#include <memory>
+
+namespace orvex {
+
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+struct Form1Services;
+
+// The program's windows, created once and kept until the end of the run. The main window owns the
+// other four (they are its children, so they centre over it and go with it).
+struct Windows {
+    std::unique_ptr<TForm1> Form1;
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+    TForm5* Form5 = nullptr;
+};
+
+Windows createWindows(Form1Services services);
+
+} // namespace orvex

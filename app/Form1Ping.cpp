@@ -1,0 +1,8 @@
+// The "Ping" box of the main window.
+#include "app/TForm1.h"
+
+namespace orvex {
+
+void TForm1::PingButtonClick() {}
+
+} // namespace orvex

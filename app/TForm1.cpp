@@ -1,0 +1,332 @@
+#include "app/TForm1.h"
+
+#include "app/TForm2.h"
+#include "app/TForm5.h"
+#include "app/TStatusBar.h"
+#include "controls/ErrorReport.h"
+#include "controls/Fonts.h"
+#include "controls/KeyPress.h"
+#include "controls/TSpinEdit.h"
+#include "controls/TlxButton.h"
+#include "platform/ConnectionState.h"
+#include "tcphistory/TForm3.h"
+#include "web/TForm4.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace orvex {
+
+const QString TForm1::kOnline = QStringLiteral(" Online");
+const QString TForm1::kOffline = QStringLiteral(" Offline");
+
+namespace {
+
+constexpr int kClientWidth = 392;
+constexpr int kClientHeight = 448;
+constexpr int kStatusBarHeight = 19;
+// The "1 ms" timers fire as often as window timers can on the system the window was designed for.
+constexpr int kWindowTimerGranularityMs = 16;
+
+QString longTimeFormat() {
+    // The locale's long time format without the time-zone name, which the 70-px panel cannot show.
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+QGroupBox* makeBox(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                   const QFont& font) {
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(geometry);
+    box->setFont(font);
+    return box;
+}
+
+template <class Control> Control* place(QWidget* parent, const char* name, QRect geometry) {
+    auto* control = new Control(parent);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(geometry);
+    return control;
+}
+
+QComboBox* makeCombo(QWidget* parent, const char* name) {
+    auto* combo = place<QComboBox>(parent, name, QRect(9, 21, 168, 22));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    return combo;
+}
+
+TlxButton* makeOkButton(QWidget* parent, const char* name) {
+    auto* button = new TlxButton(QStringLiteral("OK"), QRect(112, 45, 65, 20), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFont(pixelFont(QStringLiteral("Arial"), 11));
+    return button;
+}
+
+} // namespace
+
+Form1Services systemForm1Services() {
+    Form1Services services;
+    services.connection = makeSystemConnectionState();
+    return services;
+}
+
+TForm1::TForm1(Form1Services services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFont(pixelFont(QStringLiteral("Tahoma"), 11));
+
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    client->setAutoFillBackground(true);
+    QPalette white = client->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    client->setPalette(white);
+    setCentralWidget(client);
+
+    buildBoxes();
+    buildMenu();
+    buildStatusBar();
+    bindHandlers();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kWindowTimerGranularityMs);
+    connect(Timer1, &QTimer::timeout, this, [this] { runGuarded(this, [this] { Timer1Timer(); }); });
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(kWindowTimerGranularityMs);
+    connect(Timer2, &QTimer::timeout, this, [this] { runGuarded(this, [this] { Timer2Timer(); }); });
+
+    FormCreate();
+    Timer1->start();
+    Timer2->start();
+
+    adjustSize();
+    setFixedSize(size());
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildBoxes() {
+    const QFont tahoma12 = pixelFont(QStringLiteral("Tahoma"), 12);
+    // Tab order is the creation order of the boxes.
+    GroupBox1 =
+        makeBox(client, "GroupBox1", QStringLiteral("IP to Hostname"), QRect(8, 5, 185, 73), tahoma12);
+    editIP = place<QLineEdit>(GroupBox1, "editIP", QRect(9, 21, 168, 22));
+    lxButton1 = makeOkButton(GroupBox1, "lxButton1");
+
+    GroupBox2 = makeBox(client, "GroupBox2", QStringLiteral("Hostname to IP"), QRect(8, 85, 185, 73),
+                        pixelFont(QStringLiteral("Arial"), 12));
+    editHost = place<QLineEdit>(GroupBox2, "editHost", QRect(9, 21, 168, 22));
+    lxButton2 = makeOkButton(GroupBox2, "lxButton2");
+
+    GroupBox3 = makeBox(client, "GroupBox3", QStringLiteral("Mac-Adresse"), QRect(8, 165, 185, 73), tahoma12);
+    iphinter = makeCombo(GroupBox3, "iphinter");
+    lxButton4 = makeOkButton(GroupBox3, "lxButton4");
+
+    GroupBox4 = makeBox(client, "GroupBox4", QStringLiteral("Ping"), QRect(8, 245, 377, 180), tahoma12);
+    edHost = place<QLineEdit>(GroupBox4, "edHost", QRect(9, 21, 168, 22));
+    SpinEdit1 = place<TSpinEdit>(GroupBox4, "SpinEdit1", QRect(182, 21, 50, 23));
+    SpinEdit1->setRange(1, 1000);
+    SpinEdit1->setValue(10);
+    lstReplies = place<QListWidget>(GroupBox4, "lstReplies", QRect(9, 49, 359, 101));
+    lstReplies->setFont(pixelFont(QStringLiteral("Courier New"), 11));
+    lstReplies->setUniformItemSizes(true);
+    lstReplies->setStyleSheet(QStringLiteral("QListWidget::item { height: 14px; padding: 0px; }"));
+    PingButton = new TlxButton(QStringLiteral("Start"), QRect(304, 152, 65, 20), GroupBox4);
+    PingButton->setObjectName(QStringLiteral("PingButton"));
+
+    GroupBox5 = makeBox(client, "GroupBox5", QStringLiteral("IP Adresse hinter Router/Proxy"),
+                        QRect(200, 5, 185, 73), tahoma12);
+    Edit10 = place<QLineEdit>(GroupBox5, "Edit10", QRect(9, 21, 168, 22));
+    lxButton6 = makeOkButton(GroupBox5, "lxButton6");
+
+    GroupBox6 =
+        makeBox(client, "GroupBox6", QStringLiteral("Lokale IP-Adresse"), QRect(200, 85, 185, 73), tahoma12);
+    Edit1 = makeCombo(GroupBox6, "Edit1");
+    lxButton3 = makeOkButton(GroupBox6, "lxButton3");
+
+    GroupBox7 = makeBox(client, "GroupBox7", QStringLiteral("Gateway"), QRect(200, 165, 185, 73), tahoma12);
+    cobGateway = makeCombo(GroupBox7, "cobGateway");
+    lxButton5 = makeOkButton(GroupBox7, "lxButton5");
+
+    // Tab visits only the input controls, box by box.
+    QWidget* order[] = {editIP, editHost, iphinter, edHost, SpinEdit1, lstReplies, Edit10, Edit1, cobGateway};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void TForm1::buildMenu() {
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    Beenden1 = MainMenu1->addAction(QStringLiteral("&Beenden"));
+    Beenden1->setObjectName(QStringLiteral("Beenden1"));
+    QMenu* tools = MainMenu1->addMenu(QStringLiteral("Tools"));
+    tools->setObjectName(QStringLiteral("Tools1"));
+    TCPHistory1 = tools->addAction(QStringLiteral("&TCPHistory"));
+    TCPHistory1->setObjectName(QStringLiteral("TCPHistory1"));
+    tools->addSeparator();
+    GooglePagerank1 = tools->addAction(QStringLiteral("Google Pagerank™"));
+    GooglePagerank1->setObjectName(QStringLiteral("GooglePagerank1"));
+    QMenu* info = MainMenu1->addMenu(QStringLiteral("&Info"));
+    info->setObjectName(QStringLiteral("Info2"));
+    Markennamen1 = info->addAction(QStringLiteral("Markennamen und Warenzeichen"));
+    Markennamen1->setObjectName(QStringLiteral("Markennamen1"));
+    Info1 = info->addAction(QStringLiteral("Über Orvex 1.7"));
+    Info1->setObjectName(QStringLiteral("Info1"));
+}
+
+void TForm1::buildStatusBar() {
+    StatusBar1 = new TStatusBar({50, 70}, client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+}
+
+void TForm1::bindHandlers() {
+    auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, handler] { runGuarded(this, [&] { (this->*handler)(); }); });
+    };
+    onClick(lxButton1, &TForm1::lxButton1Click);
+    onClick(lxButton2, &TForm1::lxButton2Click);
+    onClick(lxButton3, &TForm1::lxButton3Click);
+    onClick(lxButton4, &TForm1::lxButton4Click);
+    onClick(lxButton5, &TForm1::lxButton5Click);
+    onClick(lxButton6, &TForm1::lxButton6Click);
+    onClick(PingButton, &TForm1::PingButtonClick);
+
+    auto onKey = [this](QWidget* field, void (TForm1::*handler)(char16_t&)) {
+        bindKeyPress(field, [this, handler](char16_t& key) { (this->*handler)(key); });
+    };
+    onKey(editIP, &TForm1::editIPKeyPress);
+    onKey(editHost, &TForm1::editHostKeyPress);
+    onKey(Edit1, &TForm1::cobGatewayKeyPress);
+    onKey(cobGateway, &TForm1::cobGatewayKeyPress);
+    onKey(iphinter, &TForm1::ComboBox1KeyPress);
+    onKey(Edit10, &TForm1::Edit10KeyPress);
+    onKey(edHost, &TForm1::edHostKeyPress);
+
+    connect(Edit1, &QComboBox::editTextChanged, this,
+            [this] { runGuarded(this, [this] { Edit1Change(); }); });
+    connect(cobGateway, &QComboBox::editTextChanged, this,
+            [this] { runGuarded(this, [this] { cobGatewayChange(); }); });
+
+    auto onMenu = [this](QAction* action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this,
+                [this, handler] { runGuarded(this, [&] { (this->*handler)(); }); });
+    };
+    onMenu(Beenden1, &TForm1::Beenden1Click);
+    onMenu(TCPHistory1, &TForm1::TCPHistory1Click);
+    onMenu(GooglePagerank1, &TForm1::GooglePagerank1Click);
+    onMenu(Markennamen1, &TForm1::Markennamen1Click);
+    onMenu(Info1, &TForm1::Info1Click);
+}
+
+void TForm1::FormCreate() {
+    if (services_.connection && services_.connection->isConnected()) {
+        StatusBar1->setPanelText(0, kOnline);
+    } else {
+        StatusBar1->setPanelText(0, kOffline);
+        StatusBar1->setPanelText(1, QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FormShow();
+}
+
+void TForm1::FormShow() {
+    editIP->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::Timer1Timer() {
+    // Formatting is skipped while the second has not changed: the panel shows whole seconds.
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 second = now.toSecsSinceEpoch();
+    if (second == shownSecond_) return;
+    shownSecond_ = second;
+    static const QString format = longTimeFormat();
+    StatusBar1->setPanelText(1, QLocale::system().toString(now.time(), format));
+}
+
+void TForm1::Timer2Timer() {
+    const bool connected = services_.connection && services_.connection->isConnected();
+    StatusBar1->setPanelText(0, connected ? kOnline : kOffline);
+}
+
+void TForm1::editIPKeyPress(char16_t& key) {
+    if (key != 13) return;
+    key = 0;
+    lxButton1Click();
+}
+
+void TForm1::editHostKeyPress(char16_t& key) {
+    if (key != 13) return;
+    key = 0;
+    lxButton2Click();
+}
+
+void TForm1::cobGatewayKeyPress(char16_t& key) {
+    if (key != 13) return;
+    key = 0;
+    Button11Click();
+}
+
+void TForm1::ComboBox1KeyPress(char16_t& key) {
+    if (key != 13) return;
+    key = 0;
+    Button11Click();
+}
+
+void TForm1::Edit10KeyPress(char16_t& key) {
+    if (key != 13) return;
+    key = 0;
+    lxButton6Click();
+}
+
+void TForm1::edHostKeyPress(char16_t& key) {
+    if (key != 13) return;
+    key = 0;
+    PingButtonClick();
+}
+
+void TForm1::showModal(QWidget* window) {
+    if (auto* dialog = qobject_cast<QDialog*>(window)) dialog->exec();
+}
+
+void TForm1::Beenden1Click() {
+    close();
+}
+
+void TForm1::TCPHistory1Click() {
+    editIP->clear();
+    showModal(Form3);
+}
+
+void TForm1::GooglePagerank1Click() {
+    showModal(Form4);
+}
+void TForm1::Markennamen1Click() {
+    showModal(Form5);
+}
+void TForm1::Info1Click() {
+    showModal(Form2);
+}
+
+} // namespace orvex

@@ -1,0 +1,127 @@
+// The main window: seven boxes, the menu, the status bar with connection state and clock.
+// A humble view: each handler reads its controls, calls its module and writes the answer back.
+// UI thread only.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QTimer;
+class QMenuBar;
+class QAction;
+
+namespace orvex {
+
+class ConnectionState;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TlxButton;
+class TSpinEdit;
+class TStatusBar;
+
+// The platform services the main window asks. Tests pass fakes; the program passes the Linux ones.
+struct Form1Services {
+    std::shared_ptr<ConnectionState> connection;
+};
+
+Form1Services systemForm1Services();
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(Form1Services services, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The secondary windows, created after this one; the menu shows them modally.
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+    TForm5* Form5 = nullptr;
+
+    // Controls, under the names the window declares.
+    QWidget* client = nullptr;      // the 392 x 448 client area
+    QGroupBox* GroupBox1 = nullptr; // IP to Hostname
+    QGroupBox* GroupBox2 = nullptr; // Hostname to IP
+    QGroupBox* GroupBox3 = nullptr; // Mac-Adresse
+    QGroupBox* GroupBox4 = nullptr; // Ping
+    QGroupBox* GroupBox5 = nullptr; // IP Adresse hinter Router/Proxy
+    QGroupBox* GroupBox6 = nullptr; // Lokale IP-Adresse
+    QGroupBox* GroupBox7 = nullptr; // Gateway
+    QLineEdit* editIP = nullptr;
+    QLineEdit* editHost = nullptr;
+    QComboBox* iphinter = nullptr;
+    QLineEdit* edHost = nullptr;
+    TSpinEdit* SpinEdit1 = nullptr;
+    QListWidget* lstReplies = nullptr;
+    QLineEdit* Edit10 = nullptr;
+    QComboBox* Edit1 = nullptr;
+    QComboBox* cobGateway = nullptr;
+    TlxButton* lxButton1 = nullptr;  // OK, IP to Hostname
+    TlxButton* lxButton2 = nullptr;  // OK, Hostname to IP
+    TlxButton* lxButton3 = nullptr;  // OK, Lokale IP-Adresse
+    TlxButton* lxButton4 = nullptr;  // OK, Mac-Adresse
+    TlxButton* lxButton5 = nullptr;  // OK, Gateway
+    TlxButton* lxButton6 = nullptr;  // OK, IP Adresse hinter Router/Proxy
+    TlxButton* PingButton = nullptr; // Start
+    TStatusBar* StatusBar1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* Beenden1 = nullptr;
+    QAction* TCPHistory1 = nullptr;
+    QAction* GooglePagerank1 = nullptr;
+    QAction* Markennamen1 = nullptr;
+    QAction* Info1 = nullptr;
+
+    // Handlers (Part names kept so the window reads like its definition).
+    void FormCreate();
+    void FormShow();
+    void Timer1Timer();
+    void Timer2Timer();
+    void lxButton1Click();
+    void lxButton2Click();
+    void editIPKeyPress(char16_t& key);
+    void editHostKeyPress(char16_t& key);
+    void lxButton3Click();
+    void Edit1Change();
+    void lxButton4Click();
+    void lxButton5Click();
+    void Button11Click();
+    void cobGatewayKeyPress(char16_t& key);
+    void ComboBox1KeyPress(char16_t& key);
+    void cobGatewayChange();
+    void lxButton6Click();
+    void Edit10KeyPress(char16_t& key);
+    void PingButtonClick();
+    void edHostKeyPress(char16_t& key);
+    void Beenden1Click();
+    void TCPHistory1Click();
+    void GooglePagerank1Click();
+    void Markennamen1Click();
+    void Info1Click();
+
+    // Connection-state panel texts.
+    static const QString kOnline;
+    static const QString kOffline;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildBoxes();
+    void buildMenu();
+    void buildStatusBar();
+    void bindHandlers();
+    void showModal(QWidget* window);
+
+    Form1Services services_;
+    qint64 shownSecond_ = -1;
+};
+
+} // namespace orvex

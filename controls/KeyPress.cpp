@@ -1,0 +1,46 @@
+#include "controls/KeyPress.h"
+
+#include "controls/ErrorReport.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QWidget>
+
+namespace orvex {
+
+KeyPressFilter::KeyPressFilter(QWidget* owner, KeyPressHandler handler)
+    : QObject(owner), owner_(owner), handler_(std::move(handler)) {}
+
+bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return QObject::eventFilter(watched, event);
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    char16_t key = 0;
+    if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)
+        key = 13;
+    else if (keyEvent->key() == Qt::Key_Escape)
+        key = 27;
+    else if (!keyEvent->text().isEmpty())
+        key = keyEvent->text().at(0).unicode();
+    if (key == 0) return false;
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Claim Enter and Escape before dialogs' default buttons or shortcuts see them.
+        if (key == 13 || key == 27) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+    runGuarded(owner_->window(), [&] { handler_(key); });
+    return key == 0;
+}
+
+void bindKeyPress(QWidget* widget, KeyPressHandler handler) {
+    auto* filter = new KeyPressFilter(widget, std::move(handler));
+    widget->installEventFilter(filter);
+    if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->lineEdit())
+        combo->lineEdit()->installEventFilter(filter);
+}
+
+} // namespace orvex

@@ -1,0 +1,32 @@
+// Character-key handlers in the style the windows' handlers expect: the handler sees the character
+// code (13 for Enter, 27 for Escape, otherwise the typed character) and may set it to 0 to swallow
+// the key, so nothing is inserted and nothing beeps.
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QWidget;
+
+namespace orvex {
+
+using KeyPressHandler = std::function<void(char16_t& key)>;
+
+// Installs handler on widget (and on an editable combo box's line edit). The handler runs through
+// the application error report guard.
+void bindKeyPress(QWidget* widget, KeyPressHandler handler);
+
+class KeyPressFilter : public QObject {
+    Q_OBJECT
+public:
+    KeyPressFilter(QWidget* owner, KeyPressHandler handler);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* owner_;
+    KeyPressHandler handler_;
+};
+
+} // namespace orvex

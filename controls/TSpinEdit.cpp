@@ -1,0 +1,7 @@
+#include "controls/TSpinEdit.h"
+
+namespace orvex {
+
+TSpinEdit::TSpinEdit(QWidget* parent) : QSpinBox(parent) {}
+
+} // namespace orvex

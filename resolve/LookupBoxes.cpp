@@ -1,0 +1,65 @@
+#include "resolve/LookupBoxes.h"
+
+#include "platform/Cp1252.h"
+#include "resolve/ResolverLib.h"
+
+namespace orvex {
+
+const char* const kReverseEmptyNotice = "Bitte erst eine IP-Adresse eintragen: z.B. 192.168.178.1";
+const char* const kForwardEmptyNotice = "Bitte erst einen Hostnamen/Webadresse eingeben: z.B. www.debian.org";
+
+namespace {
+
+void removeAll(std::string& text, const std::string& what) {
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at))
+        text.erase(at, what.size());
+}
+
+std::string notResolvedNotice(const char* subject, const std::string& fieldText) {
+    return std::string(subject) + " \" " + cp1252ToUtf8(fieldText) + " \"  konnte nicht aufgelöst werden.";
+}
+
+} // namespace
+
+std::string cleanHostInput(std::string text) {
+    for (const char* prefix : {"http://", "https://", "ftp://ftp.", "/"})
+        removeAll(text, prefix);
+    return text;
+}
+
+LookupOutcome reverseLookup(const std::string& ipText) {
+    LookupOutcome outcome;
+    outcome.input = ipText;
+    if (ipText.empty()) {
+        outcome.notice = kReverseEmptyNotice;
+        return outcome;
+    }
+    outcome.result = TResolverLib::AddressToHost(ipText);
+    if (!outcome.result.empty()) {
+        outcome.kind = LookupOutcome::Kind::Found;
+    } else {
+        outcome.kind = LookupOutcome::Kind::NotFound;
+        outcome.notice = notResolvedNotice("Die IP-Adresse", ipText);
+    }
+    return outcome;
+}
+
+LookupOutcome forwardLookup(const std::string& hostText) {
+    LookupOutcome outcome;
+    outcome.input = cleanHostInput(hostText);
+    if (outcome.input.empty()) {
+        outcome.notice = kForwardEmptyNotice;
+        return outcome;
+    }
+    std::string resultText;
+    if (TResolverLib::HostToAddress(outcome.input, resultText) != 0) {
+        outcome.kind = LookupOutcome::Kind::Found;
+        outcome.result = resultText;
+    } else {
+        outcome.kind = LookupOutcome::Kind::NotFound;
+        outcome.notice = notResolvedNotice("Der Hostname", outcome.input);
+    }
+    return outcome;
+}
+
+} // namespace orvex

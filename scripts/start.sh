@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Sets everything up, builds Orvex and starts it. Without a display it runs Orvex on a virtual X
+# display, saves a screenshot of the main window, says where, and ends.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/setup.sh"
+"$here/scripts/build.sh" "$here/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_TESTS=OFF
+program="$here/build/release/app/orvex"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec "$program"
+fi
+
+shot="$here/build/orvex-main-window.png"
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$orvex" "$xvfb" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done 2>/dev/null || sleep 1
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$program" &
+orvex=$!
+window=
+for _ in $(seq 100); do
+    window=$(DISPLAY=$display xdotool search --name '^Orvex 1\.7$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
+    sleep 0.1
+done
+if [ -z "$window" ]; then
+    echo "Orvex did not show its main window." >&2
+    exit 1
+fi
+sleep 1.5 # let the clock and the connection state tick once
+DISPLAY=$display import -window "$window" "$shot"
+echo "No display here: Orvex ran on a virtual X display ($display)."
+echo "Screenshot of the main window: $shot"

@@ -1,0 +1,111 @@
+#include "resolve/ResolverLib.h"
+#include "resolve/WinsockIntf.h"
+#include "tests/support/FakeWinsock.h"
+
+#include <arpa/inet.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+using namespace orvex;
+using orvex::test::ScopedFakeWinsock;
+
+TEST(ResolverLib, LocalhostInAnyCaseNeedsNoResolver) {
+    ScopedFakeWinsock fake;
+    for (const char* name : {"LOCALHOST", "localhost", "LocalHost"}) {
+        std::string text;
+        EXPECT_EQ(TResolverLib::HostToAddress(name, text), ::inet_addr("127.0.0.1"));
+        EXPECT_EQ(text, "127.0.0.1");
+    }
+    EXPECT_EQ(TResolverLib::AddressToHost("127.0.0.1"), "LOCALHOST");
+    EXPECT_TRUE(fake->forwardQueries.empty());
+    EXPECT_TRUE(fake->reverseQueries.empty());
+}
+
+TEST(ResolverLib, DottedInputIsReturnedUnchangedWithoutQuery) {
+    ScopedFakeWinsock fake;
+    std::string text;
+    EXPECT_EQ(TResolverLib::HostToAddress("10.1.2.3", text), ::inet_addr("10.1.2.3"));
+    EXPECT_EQ(text, "10.1.2.3");
+    // 0.0.0.0 is an address, but the value 0 is the failure value.
+    EXPECT_EQ(TResolverLib::HostToAddress("0.0.0.0", text), 0u);
+    EXPECT_TRUE(fake->forwardQueries.empty());
+}
+
+TEST(ResolverLib, ForwardLookupTakesTheFirstAddressOrFailsQuietly) {
+    ScopedFakeWinsock fake;
+    fake->names["multi.example"] = {"192.0.2.7", "192.0.2.8"};
+    std::string text;
+    EXPECT_EQ(TResolverLib::HostToAddress("multi.example", text), ::inet_addr("192.0.2.7"));
+    EXPECT_EQ(text, "192.0.2.7");
+    for (int code : {WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY, WSANO_DATA}) {
+        fake->forwardError = code;
+        EXPECT_EQ(TResolverLib::HostToAddress(" nosuch.example", text), 0u);
+        EXPECT_EQ(text, " nosuch.example"); // blanks are not trimmed; the text stays as entered
+    }
+}
+
+TEST(ResolverLib, ReverseLookupErrorsOtherThanNoDataRaise) {
+    ScopedFakeWinsock fake;
+    fake->addresses["192.0.2.1"] = "gw.example";
+    EXPECT_EQ(TResolverLib::AddressToHost("192.0.2.1"), "gw.example");
+    fake->reverseError = WSANO_DATA;
+    EXPECT_EQ(TResolverLib::AddressToHost("192.0.2.2"), "");
+    fake->reverseError = WSAHOST_NOT_FOUND;
+    try {
+        TResolverLib::AddressToHost("192.0.2.2");
+        FAIL() << "no error raised";
+    } catch (const EResolverSocketError& e) {
+        EXPECT_EQ(e.Code, 11001);
+        EXPECT_EQ(e.Message, "Socket Error #11001\r\nHost not found.");
+    }
+    // A text that is not dotted becomes the all-ones address and is looked up all the same.
+    fake->reverseError = WSANO_DATA;
+    EXPECT_EQ(TResolverLib::AddressToHost("router.example"), "");
+    EXPECT_EQ(fake->reverseQueries.back(), "255.255.255.255");
+}
+
+TEST(ResolverLib, ErrorTextTableAndMessageForm) {
+    EXPECT_EQ(SocketErrorText(10035), "Operation would block. ");
+    EXPECT_EQ(SocketErrorText(10066), "Directory not empty");
+    EXPECT_EQ(SocketErrorText(11004), "Valid name, no data record (check DNS setup).");
+    EXPECT_EQ(SocketErrorText(10092), "WINSOCK DLL Version out of range.");
+    EXPECT_EQ(SocketErrorText(10000), "");
+    EXPECT_EQ(SocketErrorText(0), "");
+    EXPECT_EQ(resolverErrorMessage(11002),
+              "Socket Error #11002\r\nNon-authoritative response (try again or check DNS setup).");
+    EXPECT_EQ(resolverErrorMessage(12345), "Socket Error #12345\r\n");
+    EXPECT_EQ(resolverErrorToWinsock(HOST_NOT_FOUND), 11001);
+    EXPECT_EQ(resolverErrorToWinsock(TRY_AGAIN), 11002);
+    EXPECT_EQ(resolverErrorToWinsock(NO_RECOVERY), 11003);
+    EXPECT_EQ(resolverErrorToWinsock(NO_DATA), 11004);
+}
+
+TEST(ResolverLib, FormatDottedAddressUsesMemoryOrderWithoutLeadingZeros) {
+    EXPECT_EQ(FormatDottedAddress(::inet_addr("10.0.20.255")), "10.0.20.255");
+    EXPECT_EQ(FormatDottedAddress(0), "0.0.0.0");
+}
+
+// The real resolver, on names this machine knows from /etc/hosts (no DNS query leaves the machine).
+TEST(ResolverLibReal, NamesFromTheHostsFileResolveBothWays) {
+    installSocketApi(std::make_unique<TWinsockIntf11>());
+    std::ifstream hosts("/etc/hosts");
+    std::string line;
+    int checked = 0;
+    while (std::getline(hosts, line)) {
+        std::istringstream fields(line);
+        std::string address, name;
+        if (!(fields >> address >> name) || address.empty() || address[0] == '#') continue;
+        if (address.find(':') != std::string::npos || address == "127.0.0.1") continue;
+        std::string text;
+        const std::uint32_t found = TResolverLib::HostToAddress(name, text);
+        if (name == "localhost") continue;
+        EXPECT_NE(found, 0u) << name;
+        EXPECT_EQ(text, FormatDottedAddress(found)) << name;
+        EXPECT_FALSE(TResolverLib::AddressToHost(address).empty()) << address;
+        ++checked;
+    }
+    std::string text;
+    EXPECT_EQ(TResolverLib::HostToAddress("localhost", text), ::inet_addr("127.0.0.1"));
+    RecordProperty("hosts_checked", checked);
+}

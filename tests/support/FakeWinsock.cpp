@@ -1,0 +1,58 @@
+#include "tests/support/FakeWinsock.h"
+
+#include <arpa/inet.h>
+#include <cstring>
+
+namespace orvex::test {
+
+const hostent* FakeWinsock::fill(const std::string& name, const std::vector<std::string>& dotted) {
+    nameStorage = name;
+    addressStorage.clear();
+    for (const auto& text : dotted)
+        addressStorage.push_back(::inet_addr(text.c_str()));
+    addressPointers.clear();
+    for (auto& address : addressStorage)
+        addressPointers.push_back(reinterpret_cast<char*>(&address));
+    addressPointers.push_back(nullptr);
+    entry = hostent{};
+    entry.h_name = nameStorage.data();
+    entry.h_addrtype = AF_INET;
+    entry.h_length = 4;
+    entry.h_addr_list = addressPointers.data();
+    return &entry;
+}
+
+const hostent* FakeWinsock::gethostbyname(const char* name) {
+    forwardQueries.emplace_back(name);
+    const auto found = names.find(name);
+    if (found == names.end()) {
+        lastError = forwardError;
+        return nullptr;
+    }
+    return fill(name, found->second);
+}
+
+const hostent* FakeWinsock::gethostbyaddr(const void* address, int, int) {
+    in_addr in{};
+    std::memcpy(&in, address, sizeof in);
+    const std::string dotted = ::inet_ntoa(in);
+    reverseQueries.push_back(dotted);
+    const auto found = addresses.find(dotted);
+    if (found == addresses.end()) {
+        lastError = reverseError;
+        return nullptr;
+    }
+    return fill(found->second, {dotted});
+}
+
+ScopedFakeWinsock::ScopedFakeWinsock() {
+    auto fake = std::make_unique<FakeWinsock>();
+    fake_ = fake.get();
+    previous_ = installSocketApi(std::move(fake));
+}
+
+ScopedFakeWinsock::~ScopedFakeWinsock() {
+    installSocketApi(std::move(previous_));
+}
+
+} // namespace orvex::test
