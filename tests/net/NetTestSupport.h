@@ -1,0 +1,69 @@
+// A Linux stack whose platform answers a test can script, installed as the stack factory for the
+// lifetime of a ScopedStack. Calls not scripted go to the real sockets.
+#pragma once
+
+#include "net/TNxComponent.h"
+#include "net/TNxStackLinux.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvex::test {
+
+class ScriptedStack : public TNxStackLinux {
+public:
+    std::optional<int> platformCode; // PlatformErrorCode answer when set
+    int platformCodeReads = 0;
+    std::vector<std::string> nameQueries; // hosts given to HostByName
+    std::map<std::string, std::string> names;
+    std::function<int(int port, const std::string& address)> bind; // replaces StackBind when set
+    std::vector<int> boundPorts;
+
+    int PlatformErrorCode() override {
+        ++platformCodeReads;
+        return platformCode ? *platformCode : TNxStackLinux::PlatformErrorCode();
+    }
+    std::string HostByName(const std::string& host) override {
+        nameQueries.push_back(host);
+        if (auto it = names.find(host); it != names.end()) return it->second;
+        platformCode = 11001;
+        CheckResult(-1);
+        return {};
+    }
+    int StackBind(TNxSocket socket, int family, int port, const std::string& address) override {
+        boundPorts.push_back(port);
+        if (bind) return bind(port, address);
+        return TNxStackLinux::StackBind(socket, family, port, address);
+    }
+};
+
+// Installs ScriptedStack as the stack of the components made while it lives; the component it
+// holds keeps the stack alive.
+class ScopedStack {
+public:
+    ScopedStack() {
+        previous_ = SetStackFactory([this] {
+            auto stack = std::make_unique<ScriptedStack>();
+            created_ = stack.get();
+            return stack;
+        });
+        component_ = std::make_unique<TNxComponent>();
+    }
+    ~ScopedStack() {
+        component_.reset();
+        SetStackFactory(std::move(previous_));
+    }
+    ScriptedStack& operator*() { return *created_; }
+    ScriptedStack* operator->() { return created_; }
+
+private:
+    TNxStackFactory previous_;
+    ScriptedStack* created_ = nullptr;
+    std::unique_ptr<TNxComponent> component_;
+};
+
+} // namespace orvex::test
