@@ -9,6 +9,7 @@
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
 #include "platform/ConnectionState.h"
+#include "platform/NetworkAdapters.h"
 #include "tcphistory/TForm3.h"
 #include "web/TForm4.h"
 
@@ -77,6 +78,7 @@ TlxButton* makeOkButton(QWidget* parent, const char* name) {
 Form1Services systemForm1Services() {
     Form1Services services;
     services.connection = makeSystemConnectionState();
+    services.adapters = makeSystemNetworkAdapters();
     return services;
 }
 

@@ -17,6 +17,8 @@ class QAction;
 namespace orvex {
 
 class ConnectionState;
+class NetworkAdapters;
+struct ComboUpdate;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -28,6 +30,7 @@ class TStatusBar;
 // The platform services the main window asks. Tests pass fakes; the program passes the Linux ones.
 struct Form1Services {
     std::shared_ptr<ConnectionState> connection;
+    std::shared_ptr<NetworkAdapters> adapters; // own addresses, hardware addresses, gateways
 };
 
 Form1Services systemForm1Services();
@@ -96,6 +99,7 @@ public:
     void cobGatewayKeyPress(char16_t& key);
     void ComboBox1KeyPress(char16_t& key);
     void cobGatewayChange();
+    void FillGatewayList(bool openList);
     void lxButton6Click();
     void Edit10KeyPress(char16_t& key);
     void PingButtonClick();
@@ -119,6 +123,8 @@ private:
     void buildStatusBar();
     void bindHandlers();
     void showModal(QWidget* window);
+    void applyComboUpdate(QComboBox* combo, const ComboUpdate& update);
+    NetworkAdapters& adapters();
 
     Form1Services services_;
     qint64 shownSecond_ = -1;

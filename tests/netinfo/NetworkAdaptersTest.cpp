@@ -1,0 +1,254 @@
+// The Linux adapter source against what `ip` prints on the same machine, and in a network
+// namespace the test builds itself with several adapters and default routes.
+#include "platform/NetworkAdapters.h"
+#include "netinfo/AdapterBoxes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace orvex;
+
+namespace {
+
+std::string run(const std::string& command) {
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return output;
+    char chunk[4096];
+    while (std::size_t n = std::fread(chunk, 1, sizeof chunk, pipe))
+        output.append(chunk, n);
+    ::pclose(pipe);
+    return output;
+}
+
+std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string word; in >> word;)
+        out.push_back(word);
+    return out;
+}
+
+std::string join(const std::vector<std::string>& parts, const char* separator = ",") {
+    std::string out;
+    for (const auto& part : parts)
+        out += (out.empty() ? "" : separator) + part;
+    return out;
+}
+
+// One machine's adapter facts as text: own addresses in order, hardware addresses in adapter order,
+// and "interface=gateway" per gateway entry.
+struct Facts {
+    std::vector<std::string> addresses, hardware, gateways;
+    std::string describe() const {
+        return "addresses=" + join(addresses) + " hardware=" + join(hardware) + " gateways=" + join(gateways);
+    }
+};
+
+// "02:fc:00:00:00:01" -> "02-FC-00-00-00-01"; empty when it is not a 6-byte address.
+std::string ipToolHardwareAddress(std::string text) {
+    if (text.size() != 17) return {};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i % 3 == 2) {
+            if (text[i] != ':') return {};
+            text[i] = '-';
+        } else {
+            if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return {};
+            text[i] = char(std::toupper(static_cast<unsigned char>(text[i])));
+        }
+    }
+    return text;
+}
+
+Facts factsFromIpTool() {
+    struct Link {
+        std::string name, hardware;
+        bool loopback = false;
+    };
+    std::map<unsigned, Link> links; // ordered by index
+    std::istringstream linkLines(run("ip -o link"));
+    for (std::string line; std::getline(linkLines, line);) {
+        const auto w = words(line);
+        if (w.size() < 3) continue;
+        Link link;
+        link.name = w[1].substr(0, w[1].find_first_of(":@"));
+        link.loopback = w[2].find("LOOPBACK") != std::string::npos;
+        for (std::size_t i = 0; i + 1 < w.size(); ++i)
+            if (w[i].rfind("link/", 0) == 0) {
+                link.hardware = ipToolHardwareAddress(w[i + 1]);
+                break;
+            }
+        links[unsigned(std::stoul(w[0]))] = link;
+    }
+
+    Facts facts;
+    std::set<unsigned> withIpv4;
+    std::istringstream addressLines(run("ip -o -4 addr"));
+    for (std::string line; std::getline(addressLines, line);) {
+        const auto w = words(line);
+        if (w.size() < 4 || w[2] != "inet") continue;
+        const unsigned index = unsigned(std::stoul(w[0]));
+        if (links[index].loopback) continue;
+        facts.addresses.push_back(w[3].substr(0, w[3].find('/')));
+        withIpv4.insert(index);
+    }
+    for (const auto& [index, link] : links)
+        if (!link.loopback && !link.hardware.empty()) facts.hardware.push_back(link.hardware);
+
+    // Each "via" belongs to the "dev" that follows it, for plain and for multipath routes alike.
+    std::map<std::string, std::vector<std::string>> viaByDevice;
+    std::string via;
+    const auto routeWords = words(run("ip -4 route show default"));
+    for (std::size_t i = 0; i + 1 < routeWords.size(); ++i) {
+        if (routeWords[i] == "default") via.clear();
+        if (routeWords[i] == "via") via = routeWords[i + 1];
+        if (routeWords[i] == "dev" && !via.empty()) {
+            auto& list = viaByDevice[routeWords[i + 1]];
+            if (std::find(list.begin(), list.end(), via) == list.end()) list.push_back(via);
+            via.clear();
+        }
+    }
+    for (unsigned index : withIpv4) {
+        const std::string& name = links[index].name;
+        const auto found = viaByDevice.find(name);
+        if (found == viaByDevice.end())
+            facts.gateways.push_back(name + "=0.0.0.0");
+        else
+            for (const auto& gateway : found->second)
+                facts.gateways.push_back(name + "=" + gateway);
+    }
+    return facts;
+}
+
+Facts factsFromSource(NetworkAdapters& adapters) {
+    Facts facts;
+    for (const auto& address : adapters.ownAddresses())
+        facts.addresses.push_back(formatIpv4(address));
+    for (unsigned number : adapters.hardwareAdapters()) {
+        HardwareAddress address{};
+        const int code = adapters.adapterStatus(number, address);
+        facts.hardware.push_back(code == kAdapterOk ? formatHardwareAddress(address)
+                                                    : "failed " + std::to_string(code));
+    }
+    const GatewayQuery query = adapters.gateways();
+    if (query.status != GatewayQuery::Status::Listed && query.status != GatewayQuery::Status::NoAdapters)
+        facts.gateways.push_back("query failed " + std::to_string(int(query.status)));
+    for (const auto& adapter : query.adapters)
+        for (const auto& gateway : adapter.gateways)
+            facts.gateways.push_back(adapter.name + "=" + gateway);
+    return facts;
+}
+
+// Runs `body` in a child process inside a new network namespace and returns what it printed:
+// "SKIP ..." when namespaces are not available here.
+template <class Body> std::string inOwnNetworkNamespace(Body body) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "SKIP no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        std::string out = ::unshare(CLONE_NEWNET) == 0 ? body() : "SKIP no network namespace (needs root)";
+        [[maybe_unused]] auto written = ::write(fds[1], out.data(), out.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char chunk[4096];
+    for (ssize_t n; (n = ::read(fds[0], chunk, sizeof chunk)) > 0;)
+        out.append(chunk, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return out;
+}
+
+} // namespace
+
+TEST(LinuxNetworkAdapters, AgreeWithTheIpToolOnThisMachine) {
+    auto adapters = makeSystemNetworkAdapters();
+    const Facts ours = factsFromSource(*adapters);
+    const Facts ip = factsFromIpTool();
+    EXPECT_EQ(ours.addresses, ip.addresses);
+    EXPECT_EQ(ours.hardware, ip.hardware);
+    EXPECT_EQ(ours.gateways, ip.gateways);
+}
+
+TEST(LinuxNetworkAdapters, UnknownAndLoopbackNumbersAreInvalid) {
+    auto adapters = makeSystemNetworkAdapters();
+    HardwareAddress untouched{1, 2, 3, 4, 5, 6};
+    for (unsigned number : {0u, 1u /* loopback */, 0x7ffffff0u}) {
+        EXPECT_EQ(adapters->resetAdapter(number), kAdapterInvalid) << number;
+        EXPECT_EQ(adapters->adapterStatus(number, untouched), kAdapterInvalid) << number;
+    }
+    EXPECT_EQ(untouched, (HardwareAddress{1, 2, 3, 4, 5, 6}));
+    for (unsigned number : adapters->hardwareAdapters())
+        EXPECT_EQ(adapters->resetAdapter(number), kAdapterOk) << number;
+}
+
+TEST(LinuxNetworkAdapters, SeveralAdaptersAndGatewaysInANamespace) {
+    const std::string out = inOwnNetworkNamespace([]() -> std::string {
+        // Indexes chosen so that index order differs from creation order.
+        const char* setup =
+            "set -e; exec >/dev/null 2>&1\n"
+            "ip link set lo up\n"
+            "ip link add v0 index 257 type veth peer name v1 index 258\n"
+            "ip link add w0 index 20 type veth peer name w1 index 21\n"
+            "ip link set v0 address 00:0a:0b:0c:0d:0e\n"
+            "ip link set v1 address 02:00:00:00:00:01\n"
+            "ip link set w1 address 02:00:00:00:00:02\n"
+            "ip link set w0 address 02:00:00:00:00:03\n"
+            "for l in v0 v1 w0 w1; do ip link set $l up; done\n"
+            "ip addr add 10.1.0.2/24 dev v0\n"
+            "ip addr add 10.1.0.3/24 dev v0\n"
+            "ip addr add 10.2.0.2/24 dev v1\n"
+            "ip addr add 10.3.0.2/24 dev w0\n"
+            "ip route add default via 10.1.0.1 dev v0 metric 100\n"
+            "ip route add default via 10.2.0.1 dev v1 metric 200\n"
+            "ip route add default metric 300 nexthop via 10.1.0.1 dev v0 nexthop via 10.2.0.1 dev v1\n"
+            "ip route add default via 10.1.0.254 dev v0 metric 400\n"
+            "ip route add default via 10.1.0.9 dev v0 table 7\n";
+        if (std::system(setup) != 0) return "SKIP could not build the namespace (veth missing?)";
+        auto adapters = makeSystemNetworkAdapters();
+        std::string boxes = "local=" + join(localAddressUpdate(*adapters).entries) +
+                            " hardware=" + join(hardwareAddressUpdate(*adapters).entries) +
+                            " gateways=" + join(gatewayUpdate(*adapters, false).entries);
+        return factsFromSource(*adapters).describe() + "\n" + factsFromIpTool().describe() + "\n" + boxes;
+    });
+    if (out.rfind("SKIP", 0) == 0) GTEST_SKIP() << out;
+    std::istringstream lines(out);
+    std::string ours, ip, boxes;
+    std::getline(lines, ours);
+    std::getline(lines, ip);
+    std::getline(lines, boxes);
+    EXPECT_EQ(ours, ip);
+    // Hardware addresses and gateways in interface-index order; the table-7 route is not the
+    // main table's; each gateway once per interface; an interface without one shows 0.0.0.0.
+    EXPECT_NE(ours.find(" hardware=02-00-00-00-00-03,02-00-00-00-00-02,00-0A-0B-0C-0D-0E,02-00-00-00-00-01 "
+                        "gateways=w0=0.0.0.0,v0=10.1.0.1,v0=10.1.0.254,v1=10.2.0.1"),
+              std::string::npos)
+        << ours;
+    const std::vector<std::string> expectedLocal = {"10.1.0.2", "10.1.0.3", "10.2.0.2", "10.3.0.2"};
+    const std::string localList = boxes.substr(6, boxes.find(' ') - 6);
+    std::vector<std::string> local;
+    std::istringstream localWords(localList);
+    for (std::string address; std::getline(localWords, address, ',');)
+        local.push_back(address);
+    std::sort(local.begin(), local.end());
+    EXPECT_EQ(local, expectedLocal) << boxes;
+    EXPECT_NE(boxes.find(" hardware=02-00-00-00-00-03,02-00-00-00-00-02,00-0A-0B-0C-0D-0E,02-00-00-00-00-01 "
+                         "gateways=0.0.0.0,10.1.0.1,10.1.0.254,10.2.0.1"),
+              std::string::npos)
+        << boxes;
+}
