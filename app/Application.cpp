@@ -3,12 +3,14 @@
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/TForm5.h"
+#include "controls/Fonts.h"
 #include "tcphistory/TForm3.h"
 #include "web/TForm4.h"
 
 namespace orvex {
 
 Windows createWindows(Form1Services services) {
+    loadWindowsFonts();
     Windows windows;
     windows.Form1 = std::make_unique<TForm1>(std::move(services));
     windows.Form2 = new TForm2(windows.Form1.get());

@@ -98,6 +98,12 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     QPalette white = client->palette();
     white.setColor(QPalette::Window, Qt::white);
     client->setPalette(white);
+    // Group boxes in the look of the platform's visual styles: a thin rounded frame whose caption
+    // sits on the top line, on the window's white background.
+    client->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid #d5dfe5; border-radius: 3px; margin-top: 6px; background: transparent; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px; top: -1px;"
+        " padding: 0px 2px; color: #0046d5; }"));
     setCentralWidget(client);
 
     buildBoxes();
@@ -152,6 +158,7 @@ void TForm1::buildBoxes() {
     lstReplies->setStyleSheet(QStringLiteral("QListWidget::item { height: 14px; padding: 0px; }"));
     PingButton = new TlxButton(QStringLiteral("Start"), QRect(304, 152, 65, 20), GroupBox4);
     PingButton->setObjectName(QStringLiteral("PingButton"));
+    PingButton->setFont(tahoma12);
 
     GroupBox5 = makeBox(client, "GroupBox5", QStringLiteral("IP Adresse hinter Router/Proxy"),
                         QRect(200, 5, 185, 73), tahoma12);

@@ -1,7 +1,6 @@
 #include "app/Application.h"
 #include "app/TForm1.h"
 #include "controls/ErrorReport.h"
-#include "controls/Fonts.h"
 #include "controls/Notifier.h"
 #include "platform/Exception.h"
 #include "resolve/WinsockIntf.h"
@@ -19,7 +18,6 @@ int main(int argc, char* argv[]) {
         notifier().error(nullptr, QString::fromUtf8(kApplicationTitle), QString::fromUtf8(e.what()));
         return 1;
     }
-    loadWindowsFonts();
 
     Windows windows = createWindows(systemForm1Services());
     windows.Form1->show();
