@@ -266,12 +266,11 @@ void TForm1::FormShow() {
 
 void TForm1::Timer1Timer() {
     // Formatting is skipped while the second has not changed: the panel shows whole seconds.
-    const QDateTime now = QDateTime::currentDateTime();
-    const qint64 second = now.toSecsSinceEpoch();
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
     if (second == shownSecond_) return;
     shownSecond_ = second;
     static const QString format = longTimeFormat();
-    StatusBar1->setPanelText(1, QLocale::system().toString(now.time(), format));
+    StatusBar1->setPanelText(1, QLocale::system().toString(QTime::currentTime(), format));
 }
 
 void TForm1::Timer2Timer() {
