@@ -7,10 +7,18 @@
 #include "tcphistory/TForm3.h"
 #include "web/TForm4.h"
 
+#include <QApplication>
+#include <QIcon>
+
 namespace orvex {
 
 Windows createWindows(Form1Services services) {
     loadWindowsFonts();
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/orvex-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.orvex.Orvex"));
     Windows windows;
     windows.Form1 = std::make_unique<TForm1>(std::move(services));
     windows.Form2 = new TForm2(windows.Form1.get());

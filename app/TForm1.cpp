@@ -101,7 +101,8 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     // Group boxes in the look of the platform's visual styles: a thin rounded frame whose caption
     // sits on the top line, on the window's white background.
     client->setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid #d5dfe5; border-radius: 3px; margin-top: 6px; background: transparent; }"
+        "QGroupBox { border: 1px solid #d5dfe5; border-radius: 3px; margin-top: 6px; background: "
+        "transparent; }"
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px; top: -1px;"
         " padding: 0px 2px; color: #0046d5; }"));
     setCentralWidget(client);

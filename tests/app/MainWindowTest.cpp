@@ -70,6 +70,9 @@ private slots:
 
     void layoutMatchesTheWindowDefinition() {
         QCOMPARE(form->windowTitle(), QStringLiteral("Orvex 1.7"));
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{form, form->Form2, form->Form3, form->Form4, form->Form5})
+            QVERIFY(window->windowIcon().availableSizes().contains(QSize(48, 48)));
         QCOMPARE(form->client->size(), QSize(392, 448));
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(form->minimumSize(), form->maximumSize());

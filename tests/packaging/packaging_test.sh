@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# packaging_test.sh SOURCE_DIR BINARY_DIR
+# Validates the desktop entry and the AppStream file, installs into a temporary prefix and checks
+# the file list, then builds the Debian package and checks its contents and dependencies.
+set -euo pipefail
+src=$1
+bin=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() { # check DESCRIPTION COMMAND...
+    if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+}
+
+check "desktop entry validates" desktop-file-validate "$src/packaging/de.orvex.Orvex.desktop"
+check "AppStream metadata validates" appstreamcli validate --no-net --pedantic "$src/packaging/de.orvex.Orvex.metainfo.xml"
+
+cmake --install "$bin" --prefix "$work/prefix" >/dev/null
+expected=(
+    bin/orvex
+    share/applications/de.orvex.Orvex.desktop
+    share/metainfo/de.orvex.Orvex.metainfo.xml
+    share/icons/hicolor/scalable/apps/de.orvex.Orvex.svg
+)
+for size in 16 24 32 48 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/de.orvex.Orvex.png"); done
+for f in "${expected[@]}"; do check "installed $f" test -s "$work/prefix/$f"; done
+check "installed program is executable" test -x "$work/prefix/bin/orvex"
+unexpected=$(cd "$work/prefix" && find . -type f | sed 's|^\./||' | sort | grep -v -x -F -f <(printf '%s\n' "${expected[@]}") || true)
+check "nothing else installed (${unexpected:-none})" test -z "$unexpected"
+check "icon PNG sizes match their folders" bash -c '
+    for f in "$0"/share/icons/hicolor/*x*/apps/de.orvex.Orvex.png; do
+        size=$(basename "$(dirname "$(dirname "$f")")")
+        file "$f" | grep -q "${size/x/ x } *," || exit 1
+    done' "$work/prefix"
+
+(cd "$work" && cpack --config "$bin/CPackConfig.cmake" -G DEB -B "$work/pkg" >/dev/null)
+deb=$(ls "$work"/pkg/orvex_*.deb 2>/dev/null | head -n 1)
+check "package built" test -n "$deb"
+if [ -n "$deb" ]; then
+    echo "package: $(basename "$deb")"
+    contents=$(dpkg-deb -c "$deb")
+    depends=$(dpkg-deb -f "$deb" Depends)
+    echo "Depends: $depends"
+    check "package holds the program" grep -q '\./usr/bin/orvex$' <<<"$contents"
+    check "package holds the desktop entry" grep -q 'usr/share/applications/de.orvex.Orvex.desktop$' <<<"$contents"
+    check "package holds the icon" grep -q 'usr/share/icons/hicolor/48x48/apps/de.orvex.Orvex.png$' <<<"$contents"
+    check "package holds the metainfo" grep -q 'usr/share/metainfo/de.orvex.Orvex.metainfo.xml$' <<<"$contents"
+    check "depends on Qt 6 widgets" grep -q 'libqt6widgets6' <<<"$depends"
+    check "depends on libjpeg" grep -q 'libjpeg62-turbo' <<<"$depends"
+    check "no file is given capabilities by the package" bash -c '! dpkg-deb -e "$0" "$1/ctrl" 2>/dev/null || ! grep -rq setcap "$1/ctrl"' "$deb" "$work"
+fi
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
