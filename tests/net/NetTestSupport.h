@@ -34,6 +34,35 @@ public:
         CheckResult(-1);
         return {};
     }
+    // Replace the platform's socket creation, send, wait and receive when set.
+    std::function<TNxSocket(int type, int protocol)> socket;
+    std::function<int(const void* buffer, int length, const std::string& address)> sendTo;
+    std::function<int(int timeoutMs)> waitRead;
+    std::function<int(void* buffer, int length)> receive;
+    std::vector<std::pair<int, int>> openedSockets; // type, protocol
+
+    TNxSocket StackSocket(int family, int type, int protocol) override {
+        openedSockets.emplace_back(type, protocol);
+        if (socket) return socket(type, protocol);
+        return TNxStackLinux::StackSocket(family, type, protocol);
+    }
+    int StackSendTo(TNxSocket s, const void* buffer, int length, int flags, const std::string& address,
+                    int port) override {
+        if (sendTo) return sendTo(buffer, length, address);
+        return TNxStackLinux::StackSendTo(s, buffer, length, flags, address, port);
+    }
+    int WaitSockets(TNxSocketList* readList, TNxSocketList* writeList, TNxSocketList* errorList,
+                    int timeoutMs) override {
+        if (waitRead && readList != nullptr && writeList == nullptr && errorList == nullptr) {
+            TNxStackLinux::WaitSockets(readList, nullptr, nullptr, 0); // the set-size rule still holds
+            return waitRead(timeoutMs);
+        }
+        return TNxStackLinux::WaitSockets(readList, writeList, errorList, timeoutMs);
+    }
+    int StackReceive(TNxSocket s, void* buffer, int length, int flags) override {
+        if (receive) return receive(buffer, length);
+        return TNxStackLinux::StackReceive(s, buffer, length, flags);
+    }
     int StackBind(TNxSocket socket, int family, int port, const std::string& address) override {
         boundPorts.push_back(port);
         if (bind) return bind(port, address);

@@ -1,0 +1,261 @@
+#include "net/TNxIcmpClient.h"
+
+#include "platform/Ticks.h"
+
+#include <algorithm>
+#include <netinet/in.h>
+#include <unistd.h>
+
+namespace orvex {
+
+namespace {
+
+constexpr int kIcmpProtocol = 1;
+
+std::uint16_t readLe16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+void writeLe16(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value & 0xFF);
+    p[1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+void writeLe32(std::uint8_t* p, std::uint32_t value) {
+    writeLe16(p, value & 0xFFFF);
+    writeLe16(p + 2, value >> 16);
+}
+
+} // namespace
+
+std::uint16_t InternetChecksum(std::span<const std::uint8_t> bytes) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        sum += readLe16(&bytes[i]);
+    if (bytes.size() % 2 != 0) sum += bytes.back();
+    sum = (sum >> 16) + (sum & 0xFFFF);
+    sum += sum >> 16;
+    return static_cast<std::uint16_t>(~sum & 0xFFFF);
+}
+
+std::uint32_t TicksBetween(std::uint32_t earlier, std::uint32_t later) {
+    return later - earlier; // unsigned arithmetic wraps exactly like the counter
+}
+
+TNxRawBase::TNxRawBase() : Buffer(static_cast<std::size_t>(BufferSize)) {}
+
+TNxIcmpClient::TNxIcmpClient() : ProcessId(static_cast<std::uint32_t>(::getpid())) {
+    ReceiveTimeout = 5000;
+    Protocol = kIcmpProtocol;
+}
+
+void TNxIcmpClient::BuildEchoRequest(const std::string& payload) {
+    RequestLength = echo::kRequestLength;
+    std::fill_n(RequestBuffer.begin(), echo::kRequestLength, 0);
+    std::uint8_t* r = RequestBuffer.data();
+    r[echo::kTypeOffset] = echo::kEchoRequest;
+    r[echo::kCodeOffset] = 0;
+    writeLe16(r + echo::kIdentifierOffset, ProcessId & 0xFFFF);
+    writeLe16(r + echo::kSequenceOffset, NextSequence);
+    writeLe32(r + echo::kOriginateTimeOffset, tickCount());
+    for (int i = 0; i < echo::kPayloadLength; ++i)
+        r[echo::kPayloadOffset + i] = static_cast<std::size_t>(i) < payload.size()
+                                          ? static_cast<std::uint8_t>(payload[static_cast<std::size_t>(i)])
+                                          : echo::kPadding;
+    writeLe16(r + echo::kChecksumOffset,
+              InternetChecksum(std::span<const std::uint8_t>(RequestBuffer.data(), echo::kRequestLength)));
+}
+
+TNxSocketHandle& TNxIcmpClient::OpenRawSocket() {
+    if (!RawSocket.IsOpen) {
+        bool opened = false;
+        if (!rawRefused_ || Protocol != kIcmpProtocol) {
+            try {
+                RawSocket.OpenSocket(kSockRaw, Protocol);
+                opened = true;
+                datagram_ = false;
+            } catch (const ENxInvalidSocket&) {
+                if (Protocol != kIcmpProtocol) throw;
+                // Capabilities do not come back during a run: go straight to the datagram socket
+                // from now on.
+                rawRefused_ = true;
+            }
+        }
+        if (!opened) {
+            RawSocket.OpenSocket(kSockDgram, Protocol); // ENxInvalidSocket when refused as well
+            datagram_ = true;
+            PrepareDatagramSocket();
+        }
+    }
+    const int ttl = OutgoingTtl;
+    RawSocket.SetOption(IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+    return RawSocket;
+}
+
+void TNxIcmpClient::PrepareDatagramSocket() {
+    const int on = 1;
+    RawSocket.SetOption(IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+    RawSocket.SetOption(IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    // The kernel writes the socket's port into the identifier field. Binding to the process id's
+    // bytes, swapped, keeps the identifier bytes the raw socket would send; when another socket
+    // holds that identifier the kernel picks one.
+    const std::uint32_t id = ProcessId & 0xFFFF;
+    RawSocket.IP.clear();
+    RawSocket.Port = static_cast<int>(((id & 0xFF) << 8) | (id >> 8));
+    try {
+        if (RawSocket.Port != 0) RawSocket.BindLocal();
+    } catch (const ENxCouldNotBindSocket&) {
+    }
+    RawSocket.Port = 0;
+}
+
+void TNxIcmpClient::SendDatagram(const std::string& host, int port, const void* buffer, int length) {
+    target_ = SharedStack->LookupAddress(host);
+    OpenRawSocket().SendBytesTo(target_, port, buffer, length);
+}
+
+void TNxIcmpClient::TransmitRequest() {
+    SendDatagram(Host, Port, RequestBuffer.data(), RequestLength);
+}
+
+int TNxIcmpClient::ReadDatagram(std::uint8_t* buffer, int size, int timeoutMs) {
+    if (size <= 0 || buffer == nullptr) return 0;
+    if (timeoutMs < 0) timeoutMs = ReceiveTimeout;
+    if (!OpenRawSocket().WaitForData(timeoutMs)) return 0;
+    if (!datagram_) return OpenRawSocket().ReceiveBytes(buffer, size, 0);
+    return ReadWithIpHeader(buffer, size);
+}
+
+int TNxIcmpClient::ReadWithIpHeader(std::uint8_t* buffer, int size) {
+    constexpr int h = echo::kIpHeaderLength;
+    if (size < h + 8) return 0;
+    TNxDatagramInfo info;
+    const int received = OpenRawSocket().ReceiveDatagram(buffer + h, size - h, 0, info);
+    if (received < 0) return received;
+    if (info.IcmpError) return ComposeErrorMessage(buffer, size, received, info);
+    std::fill_n(buffer, h, 0);
+    buffer[0] = 0x45;
+    const int total = h + received;
+    buffer[2] = static_cast<std::uint8_t>(total >> 8);
+    buffer[3] = static_cast<std::uint8_t>(total & 0xFF);
+    buffer[8] = static_cast<std::uint8_t>(info.Ttl < 0 ? 0 : info.Ttl);
+    buffer[9] = kIcmpProtocol;
+    const auto source = TNxStack::TextToAddress(info.SourceAddress);
+    std::copy(source.begin(), source.end(), buffer + 12);
+    const auto destination = TNxStack::TextToAddress(target_);
+    std::copy(destination.begin(), destination.end(), buffer + 16);
+    return total;
+}
+
+int TNxIcmpClient::ComposeErrorMessage(std::uint8_t* buffer, int size, int originalLength,
+                                       const TNxDatagramInfo& info) {
+    // The kernel reports an ICMP error for a datagram socket apart from the data, with the
+    // message it concerns. Rebuild what a raw socket reads: IP header, ICMP error header, the IP
+    // header of the request, then as much of the request as was returned.
+    constexpr int h = echo::kIpHeaderLength;
+    const int embedded = std::max(0, std::min(originalLength, size - (h + 8 + h)));
+    const int total = h + 8 + h + embedded;
+    std::vector<std::uint8_t> original(buffer + h, buffer + h + embedded);
+    std::fill_n(buffer, total, 0);
+    buffer[0] = 0x45;
+    buffer[2] = static_cast<std::uint8_t>(total >> 8);
+    buffer[3] = static_cast<std::uint8_t>(total & 0xFF);
+    buffer[8] = static_cast<std::uint8_t>(info.Ttl < 0 ? 0 : info.Ttl);
+    buffer[9] = kIcmpProtocol;
+    const auto reporter = TNxStack::TextToAddress(info.SourceAddress);
+    std::copy(reporter.begin(), reporter.end(), buffer + 12);
+    std::uint8_t* icmp = buffer + h;
+    icmp[0] = info.IcmpType;
+    icmp[1] = info.IcmpCode;
+    std::uint8_t* inner = icmp + 8;
+    inner[0] = 0x45;
+    const int innerTotal = h + originalLength;
+    inner[2] = static_cast<std::uint8_t>(innerTotal >> 8);
+    inner[3] = static_cast<std::uint8_t>(innerTotal & 0xFF);
+    inner[8] = static_cast<std::uint8_t>(OutgoingTtl);
+    inner[9] = kIcmpProtocol;
+    const auto destination = TNxStack::TextToAddress(target_);
+    std::copy(destination.begin(), destination.end(), inner + 16);
+    std::copy(original.begin(), original.end(), inner + h);
+    return total;
+}
+
+bool TNxIcmpClient::ParseIncoming(int byteCount, TReplyStatus& status) {
+    if (byteCount == 0) {
+        status.ByteCount = 0;
+        status.SourceAddress = "0.0.0.0";
+        status.IcmpType = 0;
+        status.Sequence = NextSequence;
+        status.Ttl = 0;
+        status.Outcome = TReplyOutcome::roTimedOut;
+        return true;
+    }
+    status.Outcome = TReplyOutcome::roFailed;
+    const std::uint8_t* d = IncomingBuffer.data();
+    const int h = (d[0] & 0x0F) * 4;
+    if (byteCount < h + 8) throw ENxIcmpException(nxtext::kNotEnoughBytes);
+    const std::uint8_t type = d[h];
+    int sequenceOffset;
+    switch (type) {
+    case echo::kEchoReply:
+    case echo::kEchoRequest:
+        status.Outcome = TReplyOutcome::roEchoReply;
+        sequenceOffset = h + 6;
+        break;
+    case echo::kDestinationUnreachable:
+        status.Outcome = TReplyOutcome::roUnreachable;
+        sequenceOffset = h + 8 + h + 6;
+        break;
+    case echo::kTimeExceeded:
+        status.Outcome = TReplyOutcome::roTtlExpired;
+        sequenceOffset = h + 8 + h + 6;
+        break;
+    default:
+        // The socket sees every ICMP message reaching the machine; one of another kind is not
+        // the answer and does not end the wait.
+        return false;
+    }
+    // An error message too short to carry the request's sequence number cannot be matched.
+    if (sequenceOffset + 2 > byteCount) return false;
+    const std::uint16_t sequence = readLe16(d + sequenceOffset);
+    if (sequence != NextSequence) return false;
+    status.ByteCount = byteCount;
+    status.SourceAddress = TNxStack::AddressToText({d[12], d[13], d[14], d[15]});
+    status.IcmpType = type;
+    status.Sequence = sequence;
+    status.Ttl = d[8];
+    return true;
+}
+
+void TNxIcmpClient::AwaitReply(int timeoutMs, TReplyStatus& status) {
+    IncomingBuffer.fill(0);
+    const std::uint32_t start = tickCount();
+    std::int64_t remaining = timeoutMs;
+    for (;;) {
+        const int received =
+            ReadDatagram(IncomingBuffer.data(), echo::kBufferSize, static_cast<int>(remaining));
+        SharedStack->CheckResult(received);
+        if (ParseIncoming(received, status)) return;
+        remaining = static_cast<std::int64_t>(timeoutMs) - TicksBetween(start, tickCount());
+        if (remaining <= 0) break;
+    }
+    // Only foreign datagrams arrived: the request timed out.
+    ParseIncoming(0, status);
+}
+
+void TNxIcmpClient::ExchangeEcho(const std::string& payload, std::uint16_t sequenceOverride) {
+    if (sequenceOverride != 0) NextSequence = sequenceOverride;
+    BuildEchoRequest(payload);
+    const std::uint32_t t0 = tickCount();
+    TransmitRequest();
+    TReplyStatus status{};
+    AwaitReply(ReceiveTimeout, status);
+    LastReply = status;
+    const std::uint32_t elapsed = TicksBetween(t0, tickCount());
+    OpenRawSocket().DropSocket();
+    LastReply.RoundTripMs = elapsed;
+    if (OnReply) OnReply(*this, LastReply);
+    ++NextSequence;
+}
+
+} // namespace orvex

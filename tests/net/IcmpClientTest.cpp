@@ -1,0 +1,540 @@
+#include "net/TNxIcmpClient.h"
+#include "platform/Ticks.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/support/ChildProcess.h"
+
+#include <deque>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace orvex;
+using orvex::test::ScopedStack;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// RFC 1071 over big-endian words, the way the protocol is defined; independent of the client's
+// little-endian shortcut.
+std::uint16_t networkOrderChecksum(const Bytes& bytes) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < bytes.size(); i += 2)
+        sum += static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum);
+}
+
+Bytes request(const TNxIcmpClient& client) {
+    return Bytes(client.RequestBuffer.begin(), client.RequestBuffer.begin() + client.RequestLength);
+}
+
+// An IPv4 datagram as a raw socket delivers it.
+struct Datagram {
+    int headerLength = 20;
+    std::uint8_t ttl = 64;
+    std::array<std::uint8_t, 4> source{127, 0, 0, 1};
+    std::uint8_t type = 0;
+    std::uint16_t sequence = 3489;
+    std::uint16_t identifier = 0x4242;
+    int icmpLength = 52;                           // bytes of the ICMP message
+    std::optional<std::uint16_t> embeddedSequence; // error messages: the request they carry
+
+    Bytes bytes() const {
+        Bytes d(static_cast<std::size_t>(headerLength + icmpLength), 0);
+        d[0] = static_cast<std::uint8_t>(0x40 | headerLength / 4);
+        d[8] = ttl;
+        d[9] = 1;
+        std::copy(source.begin(), source.end(), d.begin() + 12);
+        std::uint8_t* icmp = d.data() + headerLength;
+        icmp[0] = type;
+        if (embeddedSequence) {
+            std::uint8_t* inner = icmp + 8;
+            inner[0] = static_cast<std::uint8_t>(0x40 | headerLength / 4);
+            inner[headerLength] = 8;
+            inner[headerLength + 4] = static_cast<std::uint8_t>(identifier);
+            inner[headerLength + 6] = static_cast<std::uint8_t>(*embeddedSequence & 0xFF);
+            inner[headerLength + 7] = static_cast<std::uint8_t>(*embeddedSequence >> 8);
+        } else {
+            icmp[4] = static_cast<std::uint8_t>(identifier);
+            icmp[6] = static_cast<std::uint8_t>(sequence & 0xFF);
+            icmp[7] = static_cast<std::uint8_t>(sequence >> 8);
+        }
+        return d;
+    }
+};
+
+void load(TNxIcmpClient& client, const Bytes& d) {
+    client.IncomingBuffer.fill(0);
+    std::copy(d.begin(), d.end(), client.IncomingBuffer.begin());
+}
+
+std::string describe(const TReplyStatus& s) {
+    std::ostringstream out;
+    out << s.ByteCount << " " << s.SourceAddress << " type=" << int(s.IcmpType) << " seq=" << s.Sequence
+        << " ttl=" << int(s.Ttl) << " outcome=" << int(s.Outcome);
+    return out.str();
+}
+
+} // namespace
+
+TEST(EchoRequest, BytesOfTheFirstRequest) {
+    ScopedStack stack;
+    TNxIcmpClient client;
+    client.ProcessId = 0x00051234;
+    EXPECT_EQ(client.NextSequence, 3489);
+    const std::uint32_t before = tickCount();
+    client.BuildEchoRequest("");
+    const std::uint32_t after = tickCount();
+    const Bytes r = request(client);
+    ASSERT_EQ(r.size(), 52u);
+    EXPECT_EQ(r[0], 8);
+    EXPECT_EQ(r[1], 0);
+    EXPECT_EQ(r[4], 0x34); // identifier, least significant byte first
+    EXPECT_EQ(r[5], 0x12);
+    EXPECT_EQ(r[6], 0xA1); // 3489
+    EXPECT_EQ(r[7], 0x0D);
+    const std::uint32_t originate = r[8] | r[9] << 8 | r[10] << 16 | static_cast<std::uint32_t>(r[11]) << 24;
+    EXPECT_LE(TicksBetween(before, originate), TicksBetween(before, after));
+    for (int i = 12; i < 20; ++i)
+        EXPECT_EQ(r[i], 0) << i;
+    for (int i = 20; i < 52; ++i)
+        EXPECT_EQ(r[i], 'E') << i;
+
+    Bytes zeroed = r;
+    zeroed[2] = zeroed[3] = 0;
+    const std::uint16_t expected = networkOrderChecksum(zeroed);
+    EXPECT_EQ(r[2], expected >> 8);
+    EXPECT_EQ(r[3], expected & 0xFF);
+    EXPECT_EQ(networkOrderChecksum(r), 0); // a receiver's check of the whole message
+}
+
+TEST(EchoRequest, PayloadIsCutAt32BytesAndPaddedWithE) {
+    ScopedStack stack;
+    TNxIcmpClient client;
+    struct Case {
+        std::string payload;
+        std::string expected;
+    } cases[] = {
+        {"Hallo", "Hallo" + std::string(27, 'E')},
+        {std::string(40, 'x') + "0123", std::string(32, 'x')},
+        {std::string("\xE4\xF6\xFC", 3), std::string("\xE4\xF6\xFC", 3) + std::string(29, 'E')},
+    };
+    for (const auto& c : cases) {
+        client.BuildEchoRequest(c.payload);
+        const Bytes r = request(client);
+        EXPECT_EQ(std::string(r.begin() + 20, r.end()), c.expected);
+        EXPECT_EQ(networkOrderChecksum(r), 0) << c.payload;
+    }
+    // Every byte of the checksum field moves when one payload bit flips.
+    client.BuildEchoRequest("A");
+    const Bytes a = request(client);
+    client.BuildEchoRequest("B");
+    const Bytes b = request(client);
+    EXPECT_NE(std::make_pair(a[2], a[3]), std::make_pair(b[2], b[3]));
+}
+
+TEST(EchoRequest, TicksBetweenWrapsWithTheCounter) {
+    EXPECT_EQ(TicksBetween(100, 350), 250u);
+    EXPECT_EQ(TicksBetween(0xFFFFFF00u, 0x10u), 0x110u);
+    EXPECT_EQ(TicksBetween(7, 7), 0u);
+}
+
+TEST(ParseIncoming, Datagrams) {
+    ScopedStack stack;
+    TNxIcmpClient client;
+    const std::uint16_t seq = client.NextSequence;
+    struct Case {
+        const char* name;
+        Datagram datagram;
+        int count; // -1: the datagram's size
+        bool accepted;
+        std::string record; // after the call, from a zero record
+    } cases[] = {
+        {"echo reply, 20-byte header",
+         {.ttl = 55, .source = {192, 0, 2, 1}},
+         -1,
+         true,
+         "72 192.0.2.1 type=0 seq=3489 ttl=55 outcome=0"},
+        {"echo reply, 24-byte header",
+         {.headerLength = 24, .ttl = 9},
+         -1,
+         true,
+         "76 127.0.0.1 type=0 seq=3489 ttl=9 outcome=0"},
+        {"own echo request", {.type = 8}, -1, true, "72 127.0.0.1 type=8 seq=3489 ttl=64 outcome=0"},
+        {"foreign identifier",
+         {.identifier = 0x9999},
+         -1,
+         true,
+         "72 127.0.0.1 type=0 seq=3489 ttl=64 outcome=0"},
+        {"another sequence", {.sequence = 3488}, -1, false, "0  type=0 seq=0 ttl=0 outcome=0"},
+        {"unreachable",
+         {.ttl = 250, .source = {10, 0, 0, 1}, .type = 3, .icmpLength = 36, .embeddedSequence = seq},
+         -1,
+         true,
+         "56 10.0.0.1 type=3 seq=3489 ttl=250 outcome=3"},
+        {"time exceeded",
+         {.source = {10, 0, 0, 2}, .type = 11, .icmpLength = 36, .embeddedSequence = seq},
+         -1,
+         true,
+         "56 10.0.0.2 type=11 seq=3489 ttl=64 outcome=4"},
+        {"unreachable for another request",
+         {.type = 3, .icmpLength = 36, .embeddedSequence = 7},
+         -1,
+         false,
+         "0  type=0 seq=0 ttl=0 outcome=3"},
+        {"redirect skipped", {.type = 5}, -1, false, "0  type=0 seq=0 ttl=0 outcome=1"},
+        {"timestamp skipped", {.type = 13}, -1, false, "0  type=0 seq=0 ttl=0 outcome=1"},
+        {"28 bytes examined", {.icmpLength = 8}, 28, true, "28 127.0.0.1 type=0 seq=3489 ttl=64 outcome=0"},
+        {"nothing arrived", {}, 0, true, "0 0.0.0.0 type=0 seq=3489 ttl=0 outcome=2"},
+    };
+    for (const auto& c : cases) {
+        const Bytes d = c.datagram.bytes();
+        load(client, d);
+        TReplyStatus status{};
+        EXPECT_EQ(client.ParseIncoming(c.count < 0 ? static_cast<int>(d.size()) : c.count, status),
+                  c.accepted)
+            << c.name;
+        EXPECT_EQ(describe(status), c.record) << c.name;
+    }
+}
+
+TEST(ParseIncoming, ShortDatagramsAndBytesBeyondTheCount) {
+    ScopedStack stack;
+    TNxIcmpClient client;
+    TReplyStatus status{};
+    load(client, Datagram{.icmpLength = 7}.bytes());
+    try {
+        client.ParseIncoming(27, status);
+        FAIL() << "no exception";
+    } catch (const ENxIcmpException& e) {
+        EXPECT_EQ(e.Message, "Es wurden nicht genügend Bytes empfangen");
+    }
+    load(client, Datagram{.headerLength = 24, .icmpLength = 40}.bytes());
+    EXPECT_THROW(client.ParseIncoming(31, status), ENxIcmpException);
+
+    // An unreachable message cut before the embedded sequence number: the matching number sits in
+    // the buffer beyond the count and must not be read.
+    load(client, Datagram{.type = 3, .icmpLength = 36, .embeddedSequence = client.NextSequence}.bytes());
+    status = {};
+    EXPECT_FALSE(client.ParseIncoming(20 + 8 + 20 + 6, status));
+    EXPECT_EQ(status.ByteCount, 0);
+    EXPECT_TRUE(client.ParseIncoming(20 + 8 + 20 + 8, status));
+}
+
+namespace {
+
+// Drives a client over a scripted socket: the datagrams in `incoming` arrive one per wait; an empty
+// queue lets the wait run out.
+struct ScriptedEcho {
+    ScopedStack stack;
+    std::deque<Bytes> incoming;
+    std::vector<Bytes> sent;
+    std::vector<std::string> sentTo;
+
+    ScriptedEcho() {
+        stack->socket = [](int, int) { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); };
+        stack->sendTo = [this](const void* buffer, int length, const std::string& address) {
+            const auto* p = static_cast<const std::uint8_t*>(buffer);
+            sent.emplace_back(p, p + length);
+            sentTo.push_back(address);
+            return length;
+        };
+        stack->waitRead = [this](int timeoutMs) {
+            if (!incoming.empty()) return 1;
+            sleepMs(static_cast<unsigned>(timeoutMs));
+            return 0;
+        };
+        stack->receive = [this](void* buffer, int length) {
+            Bytes d = std::move(incoming.front());
+            incoming.pop_front();
+            const int n = std::min(length, static_cast<int>(d.size()));
+            std::copy_n(d.begin(), n, static_cast<std::uint8_t*>(buffer));
+            return n;
+        };
+    }
+};
+
+} // namespace
+
+TEST(Exchange, SkipsForeignDatagramsUntilTheAnswer) {
+    ScriptedEcho echo;
+    TNxIcmpClient client;
+    client.Host = "LocalHost";
+    std::vector<TReplyStatus> replies;
+    client.OnReply = [&](TNxIcmpClient&, const TReplyStatus& s) {
+        EXPECT_FALSE(client.RawSocket.IsOpen); // closed before the report
+        replies.push_back(s);
+    };
+    echo.incoming = {Datagram{.sequence = 3000}.bytes(), Datagram{.type = 5}.bytes(),
+                     Datagram{.ttl = 64, .sequence = 3489}.bytes()};
+    client.ExchangeEcho();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(describe(replies[0]), "72 127.0.0.1 type=0 seq=3489 ttl=64 outcome=0");
+    EXPECT_EQ(describe(client.LastReply), describe(replies[0]));
+    EXPECT_EQ(echo.sentTo, std::vector<std::string>{"127.0.0.1"});
+    EXPECT_TRUE(echo.stack->nameQueries.empty());
+    EXPECT_EQ(client.NextSequence, 3490);
+    EXPECT_TRUE(echo.incoming.empty());
+}
+
+TEST(Exchange, ATimeoutAfterSkippedDatagramsIsATimeout) {
+    ScriptedEcho echo;
+    TNxIcmpClient client;
+    client.Host = "127.0.0.1";
+    client.ReceiveTimeout = 120;
+    echo.incoming = {Datagram{.sequence = 3000}.bytes(), Datagram{.type = 13}.bytes()};
+    client.ExchangeEcho();
+    EXPECT_EQ(describe(client.LastReply), "0 0.0.0.0 type=0 seq=3489 ttl=0 outcome=2");
+    EXPECT_GE(client.LastReply.RoundTripMs, 115u);
+    EXPECT_LT(client.LastReply.RoundTripMs, 1000u);
+    EXPECT_EQ(client.NextSequence, 3490);
+}
+
+TEST(Exchange, SequenceOverrideAndWrap) {
+    ScriptedEcho echo;
+    TNxIcmpClient client;
+    client.Host = "127.0.0.1";
+    client.ReceiveTimeout = 1;
+    client.ExchangeEcho("", 65535);
+    EXPECT_EQ(echo.sent.back()[6], 0xFF);
+    EXPECT_EQ(echo.sent.back()[7], 0xFF);
+    EXPECT_EQ(client.NextSequence, 0);
+    client.ExchangeEcho();
+    EXPECT_EQ(client.LastReply.Sequence, 0);
+    EXPECT_EQ(client.NextSequence, 1);
+}
+
+TEST(Exchange, StateAfterAnException) {
+    ScriptedEcho echo;
+    TNxIcmpClient client;
+    client.Host = "127.0.0.1";
+    int reports = 0;
+    client.OnReply = [&](TNxIcmpClient&, const TReplyStatus&) { ++reports; };
+    echo.incoming = {Datagram{}.bytes()};
+    client.ExchangeEcho();
+    const std::string previous = describe(client.LastReply);
+    ASSERT_EQ(reports, 1);
+
+    // A datagram too short for its header: the exchange raises and changes nothing but the socket.
+    Datagram cut{.sequence = 3490};
+    Bytes shortOne = cut.bytes();
+    shortOne.resize(27);
+    echo.incoming = {shortOne};
+    EXPECT_THROW(client.ExchangeEcho(), ENxIcmpException);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(client.NextSequence, 3490);
+    EXPECT_EQ(describe(client.LastReply), previous);
+    EXPECT_TRUE(client.RawSocket.IsOpen);
+
+    // The next exchange reuses the open socket and sends the same sequence number again.
+    const auto opened = echo.stack->openedSockets.size();
+    echo.incoming = {Datagram{.sequence = 3490}.bytes()};
+    client.ExchangeEcho();
+    EXPECT_EQ(echo.stack->openedSockets.size(), opened);
+    EXPECT_EQ(echo.sent.back()[6], echo.sent[echo.sent.size() - 2][6]);
+    EXPECT_EQ(reports, 2);
+    EXPECT_FALSE(client.RawSocket.IsOpen);
+
+    // A host that cannot be resolved: the name error, no socket opened.
+    client.Host = "nosuch.example";
+    try {
+        client.ExchangeEcho();
+        FAIL() << "no exception";
+    } catch (const ENxSocketError& e) {
+        EXPECT_EQ(e.SocketCode, 11001);
+        EXPECT_EQ(e.Message, "Socket-Fehler # 11001\r\nHost nicht gefunden.");
+    }
+    EXPECT_EQ(client.NextSequence, 3491);
+    EXPECT_EQ(echo.stack->nameQueries, std::vector<std::string>{"nosuch.example"});
+    EXPECT_EQ(reports, 2);
+}
+
+TEST(Exchange, SendFailuresRaiseTheirExceptions) {
+    ScriptedEcho echo;
+    TNxIcmpClient client;
+    client.Host = "127.0.0.1";
+    echo.stack->sendTo = [](const void*, int length, const std::string&) { return length - 1; };
+    EXPECT_THROW(client.ExchangeEcho(), ENxNotAllBytesSent);
+    echo.stack->platformCode = 10040;
+    echo.stack->sendTo = [](const void*, int, const std::string&) { return -1; };
+    EXPECT_THROW(client.ExchangeEcho(), ENxPackageSizeTooBig);
+    echo.stack->platformCode = 10065;
+    try {
+        client.ExchangeEcho();
+        FAIL() << "no exception";
+    } catch (const ENxSocketError& e) {
+        EXPECT_EQ(e.Message, "Socket-Fehler # 10065\r\nKeine Route zum Host.");
+    }
+    EXPECT_EQ(client.NextSequence, 3489);
+
+    // Neither a raw nor a datagram socket: the socket cannot be allotted.
+    echo.stack->socket = [](int, int) { return kInvalidSocket; };
+    client.RawSocket.DropSocket();
+    try {
+        client.ExchangeEcho();
+        FAIL() << "no exception";
+    } catch (const ENxInvalidSocket& e) {
+        EXPECT_EQ(e.Message, "Socket kann nicht zugewiesen werden.");
+    }
+    EXPECT_EQ(echo.stack->openedSockets.back(), std::make_pair(kSockDgram, 1));
+}
+
+namespace {
+
+// Three exchanges with 127.0.0.1, one line per record plus the socket kind.
+std::string threeExchanges(int timeoutMs = 1000) {
+    TNxIcmpClient client;
+    client.Host = "127.0.0.1";
+    client.ReceiveTimeout = timeoutMs;
+    std::string out;
+    client.OnReply = [&](TNxIcmpClient&, const TReplyStatus& s) { out += describe(s) + "\n"; };
+    for (int i = 0; i < 3; ++i)
+        client.ExchangeEcho();
+    out += client.UsesDatagramSocket() ? "datagram" : "raw";
+    out += " rtt=" + std::to_string(client.LastReply.RoundTripMs);
+    return out;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+} // namespace
+
+TEST(LoopbackEcho, RawSocketAsRoot) {
+    if (::geteuid() != 0) GTEST_SKIP() << "raw sockets need root";
+    const auto result = lines(threeExchanges());
+    ASSERT_EQ(result.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        // The raw socket sees the request to this machine (sent with time-to-live 128) before the
+        // answer and takes it.
+        const std::string seq = std::to_string(3489 + i);
+        EXPECT_TRUE(
+            result[static_cast<std::size_t>(i)] == "72 127.0.0.1 type=8 seq=" + seq + " ttl=128 outcome=0" ||
+            result[static_cast<std::size_t>(i)] == "72 127.0.0.1 type=0 seq=" + seq + " ttl=64 outcome=0")
+            << result[static_cast<std::size_t>(i)];
+    }
+    EXPECT_EQ(result[3].substr(0, 3), "raw");
+}
+
+TEST(LoopbackEcho, DatagramSocketAsOrdinaryUser) {
+    std::optional<std::string> out;
+    if (test::canIsolate()) {
+        std::string why;
+        out = test::runInChild(
+            {.ownNetwork = true, .pingGroupRange = "0 2147483647", .asNobody = true},
+            [] { return threeExchanges(); }, &why);
+        if (!out) GTEST_SKIP() << why;
+    } else {
+        out = threeExchanges();
+        if (out->find("exception") == 0) GTEST_SKIP() << *out;
+    }
+    const auto result = lines(*out);
+    ASSERT_EQ(result.size(), 4u) << *out;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(result[static_cast<std::size_t>(i)],
+                  "72 127.0.0.1 type=0 seq=" + std::to_string(3489 + i) + " ttl=64 outcome=0");
+    EXPECT_EQ(result[3].substr(0, 8), "datagram");
+}
+
+TEST(LoopbackEcho, NoSocketForAnOrdinaryUserWithoutPingGroup) {
+    if (!test::canIsolate()) GTEST_SKIP() << "needs root to set up the namespace";
+    std::string why;
+    const auto out = test::runInChild(
+        {.ownNetwork = true, .pingGroupRange = "1 0", .asNobody = true}, [] { return threeExchanges(); },
+        &why);
+    ASSERT_TRUE(out) << why;
+    EXPECT_EQ(*out, "exception: Socket kann nicht zugewiesen werden.");
+}
+
+TEST(LoopbackEcho, UnansweredRequestsTimeOut) {
+    if (!test::canIsolate()) GTEST_SKIP() << "needs root to set up the namespace";
+    std::string why;
+    const auto out = test::runInChild(
+        {.ownNetwork = true, .pingGroupRange = "0 2147483647", .ignoreEchoRequests = true, .asNobody = true},
+        [] { return threeExchanges(150); }, &why);
+    ASSERT_TRUE(out) << why;
+    const auto result = lines(*out);
+    ASSERT_EQ(result.size(), 4u) << *out;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(result[static_cast<std::size_t>(i)],
+                  "0 0.0.0.0 type=0 seq=" + std::to_string(3489 + i) + " ttl=0 outcome=2");
+    const int rtt = std::stoi(result[3].substr(result[3].find("rtt=") + 4));
+    EXPECT_GE(rtt, 150);
+    EXPECT_LT(rtt, 1000);
+}
+
+namespace {
+
+// Inside the test's own namespace: packets for 10.99.2.0/24 and 10.99.5.0/24 leave through v0 and
+// come back in on v1, where a second routing table forwards them: 10.99.2.0/24 is unreachable
+// there, 10.99.5.0/24 is forwarded (so a time-to-live of 1 runs out). The kernel answers both with
+// ICMP error messages to the sender.
+const char* const kRouterScript = R"(
+ip link add v0 type veth peer name v1
+ip addr add 10.99.3.1/24 dev v0
+ip addr add 10.99.4.1/24 dev v1
+ip link set v0 up
+ip link set v1 up
+for f in /proc/sys/net/ipv4/conf/*/rp_filter; do echo 0 > $f; done
+echo 1 > /proc/sys/net/ipv4/conf/all/accept_local
+echo 1 > /proc/sys/net/ipv4/conf/v1/accept_local
+echo 1 > /proc/sys/net/ipv4/ip_forward
+mac=$(ip -o link show v1 | grep -o 'link/ether [0-9a-f:]*' | cut -d' ' -f2)
+ip neigh add 10.99.3.2 lladdr $mac dev v0
+ip route add 10.99.2.0/24 via 10.99.3.2 dev v0 onlink
+ip route add 10.99.5.0/24 via 10.99.3.2 dev v0 onlink
+ip rule add iif v1 lookup 100
+ip route add unreachable 10.99.2.0/24 table 100
+ip route add 10.99.5.0/24 via 10.99.4.2 dev v1 onlink table 100
+)";
+
+std::string errorExchanges() {
+    TNxIcmpClient client;
+    client.ReceiveTimeout = 1000;
+    std::string out;
+    client.OnReply = [&](TNxIcmpClient&, const TReplyStatus& s) { out += describe(s) + "\n"; };
+    client.Host = "10.99.2.5";
+    client.ExchangeEcho();
+    client.Host = "10.99.5.5";
+    client.OutgoingTtl = 1;
+    client.ExchangeEcho();
+    out += client.UsesDatagramSocket() ? "datagram" : "raw";
+    return out;
+}
+
+void expectRouterErrors(bool asNobody) {
+    if (!test::canIsolate()) GTEST_SKIP() << "needs root to set up the namespace";
+    std::string why;
+    const auto out = test::runInChild({.ownNetwork = true,
+                                       .pingGroupRange = "0 2147483647",
+                                       .setupScript = kRouterScript,
+                                       .asNobody = asNobody},
+                                      errorExchanges, &why);
+    if (!out && why.find("setup script") != std::string::npos) GTEST_SKIP() << why;
+    ASSERT_TRUE(out) << why;
+    const auto result = lines(*out);
+    ASSERT_EQ(result.size(), 3u) << *out;
+    // 100 bytes: IP header, ICMP error header, the request's IP header and the whole request.
+    EXPECT_EQ(result[0], "100 10.99.3.1 type=3 seq=3489 ttl=64 outcome=3");
+    EXPECT_EQ(result[1], "100 10.99.3.1 type=11 seq=3490 ttl=64 outcome=4");
+    EXPECT_EQ(result[2], asNobody ? "datagram" : "raw");
+}
+
+} // namespace
+
+TEST(RouterErrors, RawSocket) {
+    expectRouterErrors(false);
+}
+
+TEST(RouterErrors, DatagramSocket) {
+    expectRouterErrors(true);
+}
