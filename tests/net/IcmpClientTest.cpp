@@ -468,7 +468,8 @@ TEST(LoopbackEcho, UnansweredRequestsTimeOut) {
         EXPECT_EQ(result[static_cast<std::size_t>(i)],
                   "0 0.0.0.0 type=0 seq=" + std::to_string(3489 + i) + " ttl=0 outcome=2");
     const int rtt = std::stoi(result[3].substr(result[3].find("rtt=") + 4));
-    EXPECT_GE(rtt, 150);
+    EXPECT_GE(rtt, 149); // whole milliseconds of a counter read twice
+
     EXPECT_LT(rtt, 1000);
 }
 
