@@ -8,6 +8,8 @@
 #include "controls/KeyPress.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
+#include "net/TNxIcmpClient.h"
+#include "ping/PingBox.h"
 #include "platform/ConnectionState.h"
 #include "platform/NetworkAdapters.h"
 #include "tcphistory/TForm3.h"
@@ -108,6 +110,9 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     setCentralWidget(client);
 
     buildBoxes();
+    ICMP = std::make_unique<TNxIcmpClient>();
+    ICMP->ReceiveTimeout = kPingReceiveTimeoutMs;
+    ICMP->OnReply = [this](TNxIcmpClient& sender, const TReplyStatus& status) { ICMPReply(sender, status); };
     buildMenu();
     buildStatusBar();
     bindHandlers();

@@ -19,6 +19,8 @@ namespace orvex {
 class ConnectionState;
 class NetworkAdapters;
 struct ComboUpdate;
+class TNxIcmpClient;
+struct TReplyStatus;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -82,6 +84,10 @@ public:
     QAction* Markennamen1 = nullptr;
     QAction* Info1 = nullptr;
 
+    // The ping box's echo client, for the window's lifetime; its sequence numbers run on across
+    // runs.
+    std::unique_ptr<TNxIcmpClient> ICMP;
+
     // Handlers (Part names kept so the window reads like its definition).
     void FormCreate();
     void FormShow();
@@ -104,6 +110,7 @@ public:
     void Edit10KeyPress(char16_t& key);
     void PingButtonClick();
     void edHostKeyPress(char16_t& key);
+    void ICMPReply(TNxIcmpClient& ASender, const TReplyStatus& AReplyStatus);
     void Beenden1Click();
     void TCPHistory1Click();
     void GooglePagerank1Click();

@@ -1,7 +1,117 @@
 #include "controls/TSpinEdit.h"
 
+#include "platform/Convert.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QToolButton>
+
 namespace orvex {
 
-TSpinEdit::TSpinEdit(QWidget* parent) : QSpinBox(parent) {}
+namespace {
+
+constexpr int kButtonWidth = 15;
+
+QToolButton* makeArrow(QWidget* parent, Qt::ArrowType arrow, const char* name) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setArrowType(arrow);
+    button->setAutoRepeat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::ArrowCursor);
+    return button;
+}
+
+} // namespace
+
+TSpinEdit::TSpinEdit(QWidget* parent)
+    : QLineEdit(parent), up_(makeArrow(this, Qt::UpArrow, "up")),
+      down_(makeArrow(this, Qt::DownArrow, "down")) {
+    setTextMargins(0, 0, kButtonWidth, 0);
+    setText(QStringLiteral("0"));
+    connect(up_, &QToolButton::clicked, this, &TSpinEdit::stepUp);
+    connect(down_, &QToolButton::clicked, this, &TSpinEdit::stepDown);
+}
+
+bool TSpinEdit::isValidChar(char16_t key) {
+    return (key >= u'0' && key <= u'9') || key == u'+' || key == u'-' || (key < 32 && key != 13);
+}
+
+int TSpinEdit::clamp(int value) const {
+    if (maximum_ == minimum_) return value; // no range set: any value
+    if (value < minimum_) return minimum_;
+    if (value > maximum_) return maximum_;
+    return value;
+}
+
+int TSpinEdit::value() const {
+    const auto number = tryStrToInt(text().toStdString());
+    return number ? *number : minimum_;
+}
+
+void TSpinEdit::setValue(int value) {
+    setText(QString::number(clamp(value)));
+}
+
+void TSpinEdit::setRange(int minimum, int maximum) {
+    minimum_ = minimum;
+    maximum_ = maximum;
+    setValue(value());
+}
+
+void TSpinEdit::stepUp() {
+    if (isReadOnly()) {
+        QApplication::beep();
+        return;
+    }
+    setValue(value() + increment_);
+}
+
+void TSpinEdit::stepDown() {
+    if (isReadOnly()) {
+        QApplication::beep();
+        return;
+    }
+    setValue(value() - increment_);
+}
+
+void TSpinEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Up) {
+        stepUp();
+        return;
+    }
+    if (event->key() == Qt::Key_Down) {
+        stepDown();
+        return;
+    }
+    char16_t key = 0;
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        key = 13;
+    else if (!event->text().isEmpty())
+        key = event->text().at(0).unicode();
+    if (key != 0 && !isValidChar(key)) {
+        QApplication::beep();
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void TSpinEdit::focusOutEvent(QFocusEvent* event) {
+    const QString current = text();
+    if (current.isEmpty()) {
+        setValue(minimum_);
+    } else if (const auto number = tryStrToInt(current.toStdString()); number && clamp(*number) != *number) {
+        setValue(*number);
+    }
+    QLineEdit::focusOutEvent(event);
+}
+
+void TSpinEdit::resizeEvent(QResizeEvent* event) {
+    QLineEdit::resizeEvent(event);
+    const int half = height() / 2;
+    up_->setGeometry(width() - kButtonWidth - 1, 1, kButtonWidth, half - 1);
+    down_->setGeometry(width() - kButtonWidth - 1, half, kButtonWidth, height() - half - 1);
+}
 
 } // namespace orvex

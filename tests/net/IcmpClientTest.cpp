@@ -3,7 +3,6 @@
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/ChildProcess.h"
 
-#include <deque>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/socket.h>
@@ -227,36 +226,7 @@ TEST(ParseIncoming, ShortDatagramsAndBytesBeyondTheCount) {
 
 namespace {
 
-// Drives a client over a scripted socket: the datagrams in `incoming` arrive one per wait; an empty
-// queue lets the wait run out.
-struct ScriptedEcho {
-    ScopedStack stack;
-    std::deque<Bytes> incoming;
-    std::vector<Bytes> sent;
-    std::vector<std::string> sentTo;
-
-    ScriptedEcho() {
-        stack->socket = [](int, int) { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); };
-        stack->sendTo = [this](const void* buffer, int length, const std::string& address) {
-            const auto* p = static_cast<const std::uint8_t*>(buffer);
-            sent.emplace_back(p, p + length);
-            sentTo.push_back(address);
-            return length;
-        };
-        stack->waitRead = [this](int timeoutMs) {
-            if (!incoming.empty()) return 1;
-            sleepMs(static_cast<unsigned>(timeoutMs));
-            return 0;
-        };
-        stack->receive = [this](void* buffer, int length) {
-            Bytes d = std::move(incoming.front());
-            incoming.pop_front();
-            const int n = std::min(length, static_cast<int>(d.size()));
-            std::copy_n(d.begin(), n, static_cast<std::uint8_t*>(buffer));
-            return n;
-        };
-    }
-};
+using test::ScriptedEcho;
 
 } // namespace
 

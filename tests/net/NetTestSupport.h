@@ -5,11 +5,15 @@
 #include "net/TNxComponent.h"
 #include "net/TNxStackLinux.h"
 
+#include <algorithm>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace orvex::test {
@@ -93,6 +97,58 @@ private:
     TNxStackFactory previous_;
     ScriptedStack* created_ = nullptr;
     std::unique_ptr<TNxComponent> component_;
+};
+
+// Drives an ICMP client over a scripted socket: the datagrams in `incoming` arrive one per wait; an
+// empty queue lets the wait run out. With answerEchoes, every request sent is answered at once by a
+// plain echo reply (20-byte header, time-to-live 64) from the address it went to.
+struct ScriptedEcho {
+    ScopedStack stack;
+    std::deque<std::vector<std::uint8_t>> incoming;
+    std::vector<std::vector<std::uint8_t>> sent;
+    std::vector<std::string> sentTo;
+    bool answerEchoes = false;
+    std::function<int(int index)> failSend; // -1 plus a code in platformCode to fail send #index
+
+    ScriptedEcho() {
+        stack->socket = [](int, int) { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); };
+        stack->sendTo = [this](const void* buffer, int length, const std::string& address) {
+            if (failSend) {
+                if (const int code = failSend(static_cast<int>(sent.size())); code != 0) {
+                    stack->platformCode = code;
+                    sent.emplace_back();
+                    return -1;
+                }
+            }
+            const auto* p = static_cast<const std::uint8_t*>(buffer);
+            sent.emplace_back(p, p + length);
+            sentTo.push_back(address);
+            if (answerEchoes) {
+                std::vector<std::uint8_t> reply(20, 0);
+                reply[0] = 0x45;
+                reply[8] = 64;
+                reply[9] = 1;
+                const auto from = TNxStack::TextToAddress(address);
+                std::copy(from.begin(), from.end(), reply.begin() + 12);
+                reply.insert(reply.end(), p, p + length);
+                reply[20] = 0;
+                incoming.push_back(std::move(reply));
+            }
+            return length;
+        };
+        stack->waitRead = [this](int timeoutMs) {
+            if (!incoming.empty()) return 1;
+            ::usleep(static_cast<useconds_t>(timeoutMs) * 1000);
+            return 0;
+        };
+        stack->receive = [this](void* buffer, int length) {
+            std::vector<std::uint8_t> d = std::move(incoming.front());
+            incoming.pop_front();
+            const int n = std::min(length, static_cast<int>(d.size()));
+            std::copy_n(d.begin(), n, static_cast<std::uint8_t*>(buffer));
+            return n;
+        };
+    }
 };
 
 } // namespace orvex::test

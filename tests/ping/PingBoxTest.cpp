@@ -1,0 +1,135 @@
+#include "ping/PingBox.h"
+#include "platform/Convert.h"
+#include "tests/net/NetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvex;
+
+TEST(PingReplyLine, Format) {
+    struct Case {
+        TReplyStatus status;
+        const char* line;
+    } cases[] = {
+        {{.ByteCount = 72, .Sequence = 3489, .RoundTripMs = 23, .Ttl = 55},
+         "72 bytes - icmp_seq=3489 - ttl=55 - time=23 ms"},
+        {{.ByteCount = 0,
+          .SourceAddress = "0.0.0.0",
+          .Sequence = 3490,
+          .RoundTripMs = 1000,
+          .Outcome = TReplyOutcome::roTimedOut},
+         "0 bytes - icmp_seq=3490 - ttl=0 - time=1000 ms"},
+        {{.ByteCount = 72, .Sequence = 1, .RoundTripMs = 0, .Ttl = 128},
+         "72 bytes - icmp_seq=1 - ttl=128 - time<1 ms"},
+        {{.ByteCount = 100,
+          .IcmpType = 3,
+          .Sequence = 65535,
+          .RoundTripMs = 15,
+          .Ttl = 255,
+          .Outcome = TReplyOutcome::roUnreachable},
+         "100 bytes - icmp_seq=65535 - ttl=255 - time=15 ms"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PingReplyLine(c.status), c.line);
+}
+
+namespace {
+
+struct Box {
+    test::ScriptedEcho echo;
+    TNxIcmpClient icmp;
+    std::vector<std::string> lines{"old line"};
+    int notices = 0;
+    int failures = 0;
+    PingBoxView view{[this] { ++notices; }, [this] { lines.clear(); }, [this] { ++failures; }};
+
+    Box() {
+        echo.answerEchoes = true;
+        icmp.ReceiveTimeout = 5000;
+    }
+    int run(const std::string& host, const std::string& count) {
+        return RunPingBox(
+            icmp, host, count,
+            [this](TNxIcmpClient&, const TReplyStatus& s) { lines.push_back(PingReplyLine(s)); }, view);
+    }
+};
+
+} // namespace
+
+TEST(PingRun, EmptyHostShowsTheNoticeOnly) {
+    Box box;
+    EXPECT_EQ(box.run("", "10"), 0);
+    EXPECT_EQ(box.notices, 1);
+    EXPECT_EQ(box.lines, std::vector<std::string>{"old line"});
+    EXPECT_TRUE(box.echo.sent.empty());
+    EXPECT_EQ(box.icmp.ReceiveTimeout, 5000); // the client is not touched either
+}
+
+TEST(PingRun, CountsLinesAndSequenceNumbersAcrossRuns) {
+    Box box;
+    EXPECT_EQ(box.run("127.0.0.1", "3"), 3);
+    ASSERT_EQ(box.lines.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const std::string head = "72 bytes - icmp_seq=" + std::to_string(3489 + i) + " - ttl=64 - time";
+        EXPECT_EQ(box.lines[static_cast<std::size_t>(i)].substr(0, head.size()), head);
+        EXPECT_EQ(
+            box.lines[static_cast<std::size_t>(i)].substr(box.lines[static_cast<std::size_t>(i)].size() - 3),
+            " ms");
+    }
+    EXPECT_EQ(box.icmp.ReceiveTimeout, 1000);
+    EXPECT_EQ(box.icmp.Host, "127.0.0.1");
+    EXPECT_EQ(box.run("127.0.0.1", "10"), 10);
+    EXPECT_EQ(box.run("127.0.0.1", "10"), 10);
+    EXPECT_EQ(box.lines.front().substr(0, 25), "72 bytes - icmp_seq=3502 ");
+    EXPECT_EQ(box.failures, 0);
+}
+
+TEST(PingRun, AFailureEndsTheRunAndTheNextRunRepeatsItsNumber) {
+    Box box;
+    box.echo.failSend = [](int index) { return index == 2 ? 10065 : 0; };
+    EXPECT_EQ(box.run("localhost", "10"), 2);
+    EXPECT_EQ(box.lines.size(), 2u);
+    EXPECT_EQ(box.failures, 1);
+    EXPECT_EQ(box.echo.sent.size(), 3u); // no fourth request
+    box.echo.failSend = nullptr;
+    box.run("localhost", "1");
+    EXPECT_EQ(box.lines, std::vector<std::string>{box.lines.front()});
+    EXPECT_EQ(box.lines.front().substr(0, 25), "72 bytes - icmp_seq=3491 ");
+}
+
+TEST(PingRun, HostTextGoesUnchangedToTheLookup) {
+    Box box;
+    EXPECT_EQ(box.run("  ", "10"), 0);
+    EXPECT_TRUE(box.lines.empty());
+    EXPECT_EQ(box.failures, 1);
+    EXPECT_EQ(box.echo.stack->nameQueries, std::vector<std::string>{"  "});
+}
+
+TEST(PingRun, CountTextThatIsNoNumberRaisesAfterTheListIsEmptied) {
+    Box box;
+    try {
+        box.run("127.0.0.1", "zehn");
+        FAIL() << "no exception";
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message, "'zehn' ist kein gültiger Integerwert");
+    }
+    EXPECT_TRUE(box.lines.empty());
+    EXPECT_TRUE(box.echo.sent.empty());
+    EXPECT_EQ(box.failures, 0);
+    for (const char* count : {"0", "-3"}) {
+        EXPECT_EQ(box.run("127.0.0.1", count), 0);
+        EXPECT_TRUE(box.echo.sent.empty());
+    }
+}
+
+TEST(PingRun, TimeoutsAreLinesNotFailures) {
+    Box box;
+    box.echo.answerEchoes = false;
+    // The box sets 1000 ms on every run; two unanswered requests take about two seconds.
+    EXPECT_EQ(box.run("127.0.0.1", "2"), 2);
+    ASSERT_EQ(box.lines.size(), 2u);
+    const std::string head = "0 bytes - icmp_seq=3489 - ttl=0 - time=";
+    ASSERT_EQ(box.lines[0].substr(0, head.size()), head);
+    EXPECT_GE(std::stoi(box.lines[0].substr(head.size())), 999);
+    EXPECT_EQ(box.failures, 0);
+}
