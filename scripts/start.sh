@@ -13,6 +13,7 @@ fi
 
 shot="$here/build/orvex-main-window.png"
 display=:$((90 + RANDOM % 100))
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "$orvex" "$xvfb" 2>/dev/null || true' EXIT
