@@ -1,0 +1,57 @@
+// The real resolver against a DNS server of the test's own, in a network namespace of its own
+// (tests/support/netns-run.sh): the platform's answers become the Windows Sockets codes.
+#include "resolve/LookupBoxes.h"
+#include "resolve/ResolverLib.h"
+#include "resolve/WinsockIntf.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+using namespace orvex;
+
+class ResolverDns : public ::testing::Test {
+protected:
+    void SetUp() override { previous = installSocketApi(std::make_unique<TWinsockIntf11>()); }
+    void TearDown() override { installSocketApi(std::move(previous)); }
+    std::unique_ptr<TWinsockIntfBase> previous;
+};
+
+TEST_F(ResolverDns, ForwardAnswersFromServerAndHostsFile) {
+    std::string text;
+    EXPECT_EQ(TResolverLib::HostToAddress("a.orvex.test", text), ::inet_addr("10.77.0.7"));
+    EXPECT_EQ(text, "10.77.0.7");
+    EXPECT_EQ(TResolverLib::HostToAddress("hosts.orvex.test", text), ::inet_addr("10.77.0.5"));
+    EXPECT_EQ(text, "10.77.0.5");
+    for (const char* failing : {"nosuch.orvex.test", "txt.orvex.test", "refused.example"}) {
+        EXPECT_EQ(TResolverLib::HostToAddress(failing, text), 0u) << failing;
+        EXPECT_EQ(text, failing);
+    }
+}
+
+TEST_F(ResolverDns, ForwardBoxNoticeForEveryKindOfFailure) {
+    for (const char* failing : {"nosuch.orvex.test", "txt.orvex.test", "refused.example"}) {
+        const LookupOutcome outcome = forwardLookup(std::string("http://") + failing + "/");
+        EXPECT_EQ(outcome.kind, LookupOutcome::Kind::NotFound);
+        EXPECT_EQ(outcome.notice, std::string("Der Hostname \" ") + failing + " \"  konnte nicht aufgelöst werden.");
+    }
+}
+
+TEST_F(ResolverDns, ReverseAnswersAndErrorCodes) {
+    EXPECT_EQ(TResolverLib::AddressToHost("10.77.0.7"), "a.orvex.test");
+    EXPECT_EQ(TResolverLib::AddressToHost("10.77.0.5"), "hosts.orvex.test");
+    // An address without PTR record: the server says it does not exist.
+    try {
+        TResolverLib::AddressToHost("10.77.0.99");
+        FAIL() << "no error";
+    } catch (const EResolverSocketError& e) {
+        EXPECT_EQ(e.Code, 11001);
+        EXPECT_EQ(e.Message, "Socket Error #11001\r\nHost not found.");
+    }
+    // An address outside the server's zone: it refuses, which is a temporary failure.
+    try {
+        TResolverLib::AddressToHost("192.0.2.1");
+        FAIL() << "no error";
+    } catch (const EResolverSocketError& e) {
+        EXPECT_EQ(e.Code, 11002);
+    }
+}
