@@ -39,7 +39,12 @@ TEST_F(ResolverDns, ForwardBoxNoticeForEveryKindOfFailure) {
 TEST_F(ResolverDns, ReverseAnswersAndErrorCodes) {
     EXPECT_EQ(TResolverLib::AddressToHost("10.77.0.7"), "a.orvex.test");
     EXPECT_EQ(TResolverLib::AddressToHost("10.77.0.5"), "hosts.orvex.test");
-    // An address without PTR record: the server says it does not exist.
+    // A reverse name that exists without PTR record is "no data": an empty name, no error.
+    EXPECT_EQ(TResolverLib::AddressToHost("10.77.0.8"), "");
+    const LookupOutcome nodata = reverseLookup("10.77.0.8");
+    EXPECT_EQ(nodata.kind, LookupOutcome::Kind::NotFound);
+    EXPECT_EQ(nodata.notice, "Die IP-Adresse \" 10.77.0.8 \"  konnte nicht aufgelöst werden.");
+    // An address without any reverse name: the server says it does not exist.
     try {
         TResolverLib::AddressToHost("10.77.0.99");
         FAIL() << "no error";

@@ -4,6 +4,7 @@
 # hosts file and a DNS server (dnsmasq on 127.0.0.53), so real resolver answers never leave the
 # machine. Names the server knows:
 #   a.orvex.test  -> 10.77.0.7, and the PTR record 10.77.0.7 -> a.orvex.test
+#   10.77.0.8 has a reverse name without PTR record (no data); other 10.77.x.x do not exist
 #   txt.orvex.test -> exists, but has no address (no data)
 #   any other name under orvex.test -> does not exist
 #   names outside orvex.test -> refused (a temporary failure)
@@ -32,7 +33,7 @@ ip netns exec "$ns" ip link set lo up
 ip netns exec "$ns" ip addr add 127.0.0.53/8 dev lo 2>/dev/null || true
 ip netns exec "$ns" dnsmasq --keep-in-foreground --no-resolv --no-hosts --listen-address=127.0.0.53 \
     --bind-interfaces --address=/a.orvex.test/10.77.0.7 --ptr-record=7.0.77.10.in-addr.arpa,a.orvex.test \
-    --txt-record=txt.orvex.test,"no address here" --local=/orvex.test/ --local=/77.10.in-addr.arpa/ --log-facility=/dev/null \
+    --txt-record=txt.orvex.test,"no address here" --txt-record=8.0.77.10.in-addr.arpa,"no name here" --local=/orvex.test/ --local=/77.10.in-addr.arpa/ --log-facility=/dev/null \
     --pid-file= --user=root >/dev/null 2>&1 &
 dns=$!
 for _ in $(seq 50); do
