@@ -294,7 +294,7 @@ void TNxCustomHTTP::Get(const std::string& url, TNxStream* dest) {
 std::string TNxHTTP::FetchUrl(const std::string& url) {
     TNxMemoryStream body;
     Get(url, &body);
-    return std::move(body.Data);
+    return body.TakeData();
 }
 
 void TNxHTTP::FetchUrl(const std::string& url, std::ostream& dest) {

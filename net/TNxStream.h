@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvex {
 
@@ -16,11 +19,33 @@ public:
     void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
 };
 
-// Collects the body in memory.
+// Collects the body in memory, in blocks that are never moved while the body grows, so a large
+// body costs its size once and no copies on the way; TakeData joins them into one text.
 class TNxMemoryStream : public TNxStream {
 public:
-    void Write(const char* data, std::size_t size) override { Data.append(data, size); }
-    std::string Data;
+    void Write(const char* data, std::size_t size) override;
+    std::size_t Size() const { return size_; }
+    // The whole content; the stream is empty afterwards. Each block is released as soon as it has
+    // been copied, so the peak stays near the content's size.
+    std::string TakeData();
+
+    static constexpr std::size_t kHugeBlock = 2 * 1024 * 1024;
+
+private:
+    static constexpr std::size_t kFirstBlock = 16 * 1024;
+    static constexpr std::size_t kLargestBlock = kHugeBlock;
+    struct FreeBytes {
+        void operator()(char* p) const { std::free(p); }
+    };
+    using BlockBytes = std::unique_ptr<char, FreeBytes>;
+    static BlockBytes allocateBlock(std::size_t capacity);
+    struct Block {
+        BlockBytes Bytes;
+        std::size_t Capacity = 0;
+        std::size_t Used = 0;
+    };
+    std::vector<Block> blocks_;
+    std::size_t size_ = 0;
 };
 
 // Writes into a caller's std::ostream at its current position.

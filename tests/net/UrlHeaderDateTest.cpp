@@ -1,6 +1,7 @@
 #include "net/InternetDate.h"
 #include "net/NxHTTPExceptions.h"
 #include "net/TNxHeaderList.h"
+#include "net/TNxStream.h"
 #include "net/TNxURI.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +183,29 @@ TEST(IntegerConversion, NamesTheOffendingText) {
         } catch (const EConvertError& e) {
             EXPECT_EQ(std::string(e.what()), std::string("'") + bad + "' ist kein gültiger Integerwert");
         }
+    }
+}
+
+} // namespace
+} // namespace orvex
+
+namespace orvex {
+namespace {
+
+TEST(TNxMemoryStream, JoinsItsBlocksInOrder) {
+    for (std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{16384}, std::size_t{16385}, std::size_t{5u << 20}}) {
+        std::string expected(size, '\0');
+        for (std::size_t i = 0; i < size; ++i)
+            expected[i] = static_cast<char>(i % 251);
+        TNxMemoryStream s;
+        // Writes of odd sizes that straddle the block borders.
+        for (std::size_t at = 0; at < size; at += 7919)
+            s.Write(expected.data() + at, std::min<std::size_t>(7919, size - at));
+        EXPECT_EQ(s.Size(), size);
+        EXPECT_TRUE(s.TakeData() == expected) << size;
+        EXPECT_EQ(s.Size(), 0u);
+        EXPECT_EQ(s.TakeData(), "");
     }
 }
 
