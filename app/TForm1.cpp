@@ -12,7 +12,9 @@
 #include "ping/PingBox.h"
 #include "platform/ConnectionState.h"
 #include "platform/NetworkAdapters.h"
+#include "platform/ProxySetting.h"
 #include "tcphistory/TForm3.h"
+#include "web/ServiceHosts.h"
 #include "web/TForm4.h"
 
 #include <QComboBox>
@@ -81,11 +83,12 @@ Form1Services systemForm1Services() {
     Form1Services services;
     services.connection = makeSystemConnectionState();
     services.adapters = makeSystemNetworkAdapters();
+    services.proxy = makeSystemProxySetting();
     return services;
 }
 
 TForm1::TForm1(Form1Services services, QWidget* parent)
-    : QMainWindow(parent), services_(std::move(services)) {
+    : QMainWindow(parent), publicAddressHost(defaultPublicAddressHost()), services_(std::move(services)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <string>
 
 class QComboBox;
 class QGroupBox;
@@ -21,6 +22,7 @@ class NetworkAdapters;
 struct ComboUpdate;
 class TNxIcmpClient;
 struct TReplyStatus;
+class ProxySetting;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -33,6 +35,7 @@ class TStatusBar;
 struct Form1Services {
     std::shared_ptr<ConnectionState> connection;
     std::shared_ptr<NetworkAdapters> adapters; // own addresses, hardware addresses, gateways
+    std::shared_ptr<ProxySetting> proxy; // the configured proxy, shown after a public-address query
 };
 
 Form1Services systemForm1Services();
@@ -108,6 +111,7 @@ public:
     void FillGatewayList(bool openList);
     void lxButton6Click();
     void Edit10KeyPress(char16_t& key);
+    void Button10Click();
     void PingButtonClick();
     void edHostKeyPress(char16_t& key);
     void ICMPReply(TNxIcmpClient& ASender, const TReplyStatus& AReplyStatus);
@@ -119,6 +123,9 @@ public:
 
     // Makes the next clock tick format the time again (benchmarks measure the formatting tick).
     void resetClockForBenchmark() { shownSecond_ = -1; }
+
+    // Host of the public-address service; the build setting unless changed (tests use loopback).
+    std::string publicAddressHost;
 
     // Connection-state panel texts.
     static const QString kOnline;

@@ -14,6 +14,7 @@ packages=(
     xvfb xauth xdotool imagemagick
     # tests and benchmarks: real peers and tools
     iproute2 iputils-ping dnsmasq-base nginx-light curl python3 python3-xlrd
+    php-cli
     desktop-file-utils appstream dpkg-dev file
 )
 

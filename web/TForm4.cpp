@@ -1,11 +1,120 @@
 #include "web/TForm4.h"
 
+#include "controls/ErrorReport.h"
+#include "controls/Fonts.h"
+#include "controls/Notifier.h"
+#include "controls/TlxButton.h"
+#include "controls/WinText.h"
+#include "web/ServiceHosts.h"
+#include "web/TGoogleRank.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+
 namespace orvex {
 
-TForm4::TForm4(QWidget* parent) : QDialog(parent) {
+const QString TForm4::kEmptyAddressNotice =
+    QStringLiteral("Bitte erst eine Webadresse eintragen: z.B. www.debian.org ");
+
+namespace {
+
+// The window's outer size is 308 x 157 with the platform's frame; this is what lies inside it.
+constexpr int kClientWidth = 300;
+constexpr int kClientHeight = 123;
+
+QLineEdit* makeField(QWidget* parent, const char* name, QRect geometry) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setGeometry(geometry);
+    // Not a tab stop: the user clicks into it.
+    field->setFocusPolicy(Qt::ClickFocus);
+    return field;
+}
+
+} // namespace
+
+TForm4::TForm4(QWidget* parent) : QDialog(parent), rankQueryHost(defaultRankQueryHost()) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Geben Sie bitte eine URL ein.."));
-    resize(300, 130);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setFont(pixelFont(QStringLiteral("Tahoma"), 11));
+
+    GroupBox6 = new QGroupBox(QString::fromUtf8("Google Pagerank™"), this);
+    GroupBox6->setObjectName(QStringLiteral("GroupBox6"));
+    GroupBox6->setGeometry(49, 25, 201, 73);
+    GroupBox6->setFont(pixelFont(QStringLiteral("Arial"), 12));
+
+    Edit3 = makeField(GroupBox6, "Edit3", QRect(8, 21, 161, 23));
+    Edit4 = makeField(GroupBox6, "Edit4", QRect(172, 21, 22, 24));
+    Edit4->setFont(pixelFont(QStringLiteral("Arial"), 13, true));
+
+    lxButton8 = new TlxButton(QStringLiteral("OK"), QRect(129, 45, 65, 20), GroupBox6);
+    lxButton8->setObjectName(QStringLiteral("lxButton8"));
+    lxButton8->setFocusPolicy(Qt::ClickFocus);
+    connect(lxButton8, &QAbstractButton::clicked, this,
+            [this] { runGuarded(this, [this] { lxButton8Click(); }); });
+}
+
+void TForm4::lxButton8Click() {
+    if (Edit3->text().isEmpty()) {
+        notifier().information(this, kEmptyAddressNotice);
+        Edit3->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    TGoogleRank rank(rankQueryHost);
+    const std::int32_t value = rank.GetPageRank(toWinBytes(Edit3->text()));
+    Edit4->setText(QString::number(value));
+}
+
+void TForm4::FormKeyPress(char16_t& key) {
+    if (key == 27) close();
+}
+
+void TForm4::keyPressEvent(QKeyEvent* event) {
+    // Keys reach the window's own handler only while no control holds the focus; keys that a field
+    // passes on (Escape, Enter) end here and do nothing, as the window has no default button.
+    const QWidget* focused = QApplication::focusWidget();
+    if (focused != nullptr && focused != this) {
+        event->accept();
+        return;
+    }
+    char16_t key = 0;
+    if (event->key() == Qt::Key_Escape)
+        key = 27;
+    else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        key = 13;
+    else if (!event->text().isEmpty())
+        key = event->text().at(0).unicode();
+    if (key != 0) runGuarded(this, [&] { FormKeyPress(key); });
+    event->accept();
+}
+
+void TForm4::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    centreOverOwner();
+    // The focus goes back to the control that last held it; the first time, to the window itself.
+    if (lastFocus_) lastFocus_->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm4::hideEvent(QHideEvent* event) {
+    lastFocus_ = focusWidget();
+    QDialog::hideEvent(event);
+}
+
+void TForm4::centreOverOwner() {
+    const QWidget* owner = parentWidget();
+    if (owner == nullptr) return;
+    const QRect ownerFrame = owner->window()->frameGeometry();
+    const QRect frame = frameGeometry();
+    move(ownerFrame.center() - QPoint(frame.width() / 2, frame.height() / 2) + (pos() - frame.topLeft()));
 }
 
 } // namespace orvex

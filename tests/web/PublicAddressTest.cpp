@@ -1,0 +1,256 @@
+#include "app/Application.h"
+#include "app/TForm1.h"
+#include "app/TStatusBar.h"
+#include "controls/TlxButton.h"
+#include "platform/ConnectionState.h"
+#include "platform/ProxySetting.h"
+#include "tests/support/RecordingNotifier.h"
+#include "tests/web/ScriptedHttpServer.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace orvex;
+
+namespace {
+
+class OnlineConnection : public ConnectionState {
+public:
+    bool isConnected() override { return true; }
+};
+
+class FakeProxySetting : public ProxySetting {
+public:
+    std::string list; // empty: no named proxy
+    int asked = 0;
+    bool query(ProxyInfo& info, std::size_t) override {
+        ++asked;
+        info.accessType = list.empty() ? ProxyInfo::kDirect : ProxyInfo::kNamedProxy;
+        info.proxy = list;
+        return true;
+    }
+};
+
+std::string okReply(const std::string& body, const std::string& extraHeaders = {}) {
+    return "HTTP/1.1 200 OK\r\n" + extraHeaders + "Content-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
+
+QByteArray expectedHead(const std::string& host, const std::string& cookieLine = {}) {
+    return QByteArray::fromStdString(
+        "GET /orvexip/ip.php HTTP/1.1\r\nContent-Type: text/html\r\nHost: " + host +
+        "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Nx "
+        "Library)\r\n" +
+        cookieLine + "\r\n");
+}
+
+std::uint16_t freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool acceptsConnections(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+} // namespace
+
+class PublicAddressTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::RecordingNotifier> notices;
+    std::unique_ptr<test::ScriptedHttpServer> server;
+    std::shared_ptr<FakeProxySetting> proxy;
+    Windows windows;
+    TForm1* form = nullptr;
+
+    QString panel() const { return form->StatusBar1->panelText(2); }
+
+    void query() { // Enter in the box's field, as a user starts it
+        form->Edit10->setFocus();
+        QTest::keyClick(form->Edit10, Qt::Key_Return);
+    }
+
+    void setFields(const QString& text) {
+        form->Edit10->setText(text);
+        form->edHost->setText(text);
+        form->editIP->setText(text);
+    }
+
+    void expectFields(const QString& text) {
+        QCOMPARE(form->Edit10->text(), text);
+        QCOMPARE(form->edHost->text(), text);
+        QCOMPARE(form->editIP->text(), text);
+    }
+
+private slots:
+    void init() {
+        notices = std::make_unique<test::RecordingNotifier>();
+        server = std::make_unique<test::ScriptedHttpServer>();
+        proxy = std::make_shared<FakeProxySetting>();
+        windows = createWindows(Form1Services{std::make_shared<OnlineConnection>(), proxy});
+        form = windows.Form1.get();
+        form->publicAddressHost = server->host();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+    }
+
+    void cleanup() {
+        windows = Windows{};
+        server.reset();
+        notices.reset();
+    }
+
+    void blanksAreRemovedAndTheAddressIsHandedOn() {
+        server->addReply(okReply(" 203. 0.113 .7 "));
+        query();
+        QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
+        expectFields(QStringLiteral("203.0.113.7"));
+        const auto requests = server->requests();
+        QCOMPARE(requests.size(), std::size_t(1));
+        QCOMPARE(QByteArray::fromStdString(requests[0].head), expectedHead(server->host()));
+        QCOMPARE(panel(), QString()); // no proxy configured
+    }
+
+    void lineBreaksStay() {
+        server->addReply(okReply("203.0.113.7 \r\n"));
+        QTest::mouseClick(form->lxButton6, Qt::LeftButton);
+        expectFields(QStringLiteral("203.0.113.7\r\n"));
+    }
+
+    void emptyBodyEndsTheQuery() {
+        setFields(QStringLiteral("10.1.1.1"));
+        proxy->list = "proxy.lan:3128";
+        server->addReply(okReply(""));
+        query();
+        QCOMPARE(form->Edit10->text(), QString());
+        QCOMPARE(form->edHost->text(), QStringLiteral("10.1.1.1"));
+        QCOMPARE(form->editIP->text(), QStringLiteral("10.1.1.1"));
+        QCOMPARE(proxy->asked, 0);
+        QCOMPARE(panel(), QString());
+        QVERIFY(notices->shown.empty());
+    }
+
+    void twoQueriesShareOneConnectionAndSendTheCookieBack() {
+        server->addReply(okReply("198.51.100.1", "Set-Cookie: sid=abc42; path=/\r\n"));
+        server->addReply(okReply("198.51.100.2"));
+        query();
+        query();
+        QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
+        expectFields(QStringLiteral("198.51.100.2"));
+        const auto requests = server->requests();
+        QCOMPARE(requests.size(), std::size_t(2));
+        QCOMPARE(QByteArray::fromStdString(requests[0].head), expectedHead(server->host()));
+        QCOMPARE(QByteArray::fromStdString(requests[1].head),
+                 expectedHead(server->host(), "Cookie: sid=abc42\r\n"));
+        QCOMPARE(requests[1].connection, 1);
+        QCOMPARE(server->connections(), 1);
+    }
+
+    void anHttpErrorReachesTheErrorReportAndChangesNothing() {
+        setFields(QStringLiteral("10.1.1.1"));
+        proxy->list = "proxy.lan:3128";
+        form->StatusBar1->setPanelText(2, QStringLiteral(" Proxyserver: old.lan  Port: 1"));
+        server->addReply("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+        query();
+        QCOMPARE(notices->shown.size(), std::size_t(1));
+        QCOMPARE(notices->shown[0].kind, test::ShownBox::Kind::Error);
+        QCOMPARE(notices->shown[0].caption, QStringLiteral("Orvex 1.7"));
+        QCOMPARE(notices->shown[0].text, QStringLiteral("HTTP/1.1 404 Not Found."));
+        expectFields(QStringLiteral("10.1.1.1"));
+        QCOMPARE(panel(), QStringLiteral(" Proxyserver: old.lan  Port: 1"));
+    }
+
+    void aRefusedConnectionReachesTheErrorReport() {
+        form->publicAddressHost = "127.0.0.1:" + std::to_string(freeLoopbackPort());
+        setFields(QStringLiteral("10.1.1.1"));
+        query();
+        QCOMPARE(notices->shown.size(), std::size_t(1));
+        QVERIFY2(notices->shown[0].text.startsWith(QStringLiteral("Socket-Fehler # 10061\n")),
+                 qPrintable(notices->shown[0].text));
+        expectFields(QStringLiteral("10.1.1.1"));
+    }
+
+    void proxyPanel_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one pair") << "proxy.lan:3128"
+                                  << " Proxyserver: proxy.lan  Port: 3128";
+        QTest::newRow("http entry") << "ftp=f.lan:21;http=h.lan:8080;https=s.lan:443"
+                                    << " Proxyserver: h.lan  Port: 8080";
+        QTest::newRow("http entry without port") << "http=h.lan;https=s.lan:443"
+                                                 << "";
+        QTest::newRow("other protocol only") << "ftp=f.lan:21"
+                                             << " Proxyserver: ftp=f.lan  Port: 21";
+        QTest::newRow("other protocols") << "ftp=f.lan:21;https=s.lan:443"
+                                         << " Proxyserver: ftp=f.lan  Port: 0";
+        QTest::newRow("single byte text")
+            << "pr\xf6xy.lan:1" << QString::fromUtf8(" Proxyserver: pröxy.lan  Port: 1");
+        QTest::newRow("none") << ""
+                              << "";
+    }
+
+    void proxyPanel() {
+        QFETCH(QString, list);
+        QFETCH(QString, text);
+        proxy->list = list.toLatin1().toStdString();
+        server->addReply(okReply("203.0.113.7"));
+        query();
+        QVERIFY(notices->shown.empty());
+        QCOMPARE(panel(), text);
+    }
+
+    void theProxyPanelKeepsItsTextWhenALaterQueryFindsNone() {
+        server->addReply(okReply("203.0.113.7"));
+        server->addReply(okReply("203.0.113.8"));
+        proxy->list = "proxy.lan:3128";
+        query();
+        proxy->list = "";
+        query();
+        QCOMPARE(form->Edit10->text(), QStringLiteral("203.0.113.8"));
+        QCOMPARE(panel(), QStringLiteral(" Proxyserver: proxy.lan  Port: 3128"));
+    }
+
+    void theShippedServiceScriptAnswersTheCallersAddress() {
+        const QString php = QStandardPaths::findExecutable(QStringLiteral("php"));
+        if (php.isEmpty()) QSKIP("php is not installed (scripts/setup.sh installs php-cli)");
+        const std::uint16_t port = freeLoopbackPort();
+        QProcess service;
+        service.setProgram(php);
+        service.setArguments({QStringLiteral("-n"), QStringLiteral("-S"),
+                              QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-t"),
+                              qEnvironmentVariable("ORVEX_SOURCE_DIR") + "/service"});
+        service.start();
+        QVERIFY(service.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(acceptsConnections(port), 10000);
+        form->publicAddressHost = "127.0.0.1:" + std::to_string(port);
+        query();
+        service.terminate();
+        service.waitForFinished();
+        QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
+        expectFields(QStringLiteral("127.0.0.1"));
+    }
+};
+
+QTEST_MAIN(PublicAddressTest)
+#include "PublicAddressTest.moc"

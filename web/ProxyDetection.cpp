@@ -1,0 +1,58 @@
+#include "web/ProxyDetection.h"
+
+#include <algorithm>
+
+namespace orvex {
+
+std::string GetProxyString(ProxySetting& setting) {
+    ProxyInfo info;
+    if (!setting.query(info, kProxyInfoBufferSize)) return {};
+    if (info.accessType != ProxyInfo::kNamedProxy) return {};
+    // The record's list is zero-terminated: it ends at its first NUL.
+    return info.proxy.substr(0, info.proxy.find('\0'));
+}
+
+ProxyServer GetProxy(ProxySetting& setting, const std::string& protocol) {
+    ProxyServer result;
+    std::string s = GetProxyString(setting);
+    if (s.empty()) return result;
+
+    const std::string key = protocol + "=";
+    if (const auto at = s.find(key); at != std::string::npos) {
+        s.erase(0, at + key.size());
+        if (const auto semicolon = s.find(';'); semicolon != std::string::npos) s.erase(semicolon);
+    }
+    const auto colon = s.find(':');
+    if (colon == std::string::npos) return result;
+    result.port = strToIntDef(s.substr(colon + 1), 0);
+    result.host = s.substr(0, colon);
+    return result;
+}
+
+std::string proxyPanelText(const ProxyServer& proxy) {
+    if (proxy.host.empty()) return {};
+    return " Proxyserver: " + proxy.host + "  Port: " + std::to_string(proxy.port);
+}
+
+std::string withoutBlanks(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return text;
+}
+
+std::int32_t strToIntDef(const std::string& text, std::int32_t fallback) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return fallback;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return fallback;
+        value = value * 10 + (text[i] - '0');
+        if (value > std::int64_t(INT32_MAX) + 1) return fallback;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX || value < INT32_MIN) return fallback;
+    return std::int32_t(value);
+}
+
+} // namespace orvex
