@@ -5,10 +5,12 @@
 #include "web/TForm4.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QTest>
+#include <QTimer>
 
 using namespace orvex;
 
@@ -97,6 +99,28 @@ private slots:
         QVERIFY(form->isVisible());
         press(Qt::Key_Escape);
         QVERIFY(!form->isVisible());
+    }
+
+    void shownModallyItClosesOnEscapeAndKeepsItsFields() {
+        form->Edit3->setText(QStringLiteral("www.debian.org"));
+        form->Edit4->setText(QStringLiteral("6"));
+        for (int opening = 0; opening < 2; ++opening) {
+            bool sawFields = false;
+            QTimer::singleShot(0, form, [&] {
+                QTRY_VERIFY(form->isActiveWindow());
+                sawFields = form->Edit3->text() == QStringLiteral("www.debian.org") &&
+                            form->Edit4->text() == QStringLiteral("6");
+                press(Qt::Key_Escape);
+            });
+            QTimer watchdog;
+            watchdog.callOnTimeout(form, [&] { form->reject(); });
+            watchdog.start(5000);
+            QElapsedTimer elapsed;
+            elapsed.start();
+            form->exec();
+            QVERIFY(elapsed.elapsed() < 5000); // Escape closed it, not the watchdog
+            QVERIFY(sawFields);
+        }
     }
 
     void escapeInTheAddressFieldDoesNothingAndTheFocusComesBack() {
