@@ -1,5 +1,7 @@
 #include "web/ProxyDetection.h"
 
+#include "platform/Convert.h"
+
 #include <algorithm>
 
 namespace orvex {
@@ -24,7 +26,7 @@ ProxyServer GetProxy(ProxySetting& setting, const std::string& protocol) {
     }
     const auto colon = s.find(':');
     if (colon == std::string::npos) return result;
-    result.port = strToIntDef(s.substr(colon + 1), 0);
+    result.port = tryStrToInt(s.substr(colon + 1)).value_or(0);
     result.host = s.substr(0, colon);
     return result;
 }
@@ -37,22 +39,6 @@ std::string proxyPanelText(const ProxyServer& proxy) {
 std::string withoutBlanks(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
     return text;
-}
-
-std::int32_t strToIntDef(const std::string& text, std::int32_t fallback) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size()) return fallback;
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return fallback;
-        value = value * 10 + (text[i] - '0');
-        if (value > std::int64_t(INT32_MAX) + 1) return fallback;
-    }
-    if (negative) value = -value;
-    if (value > INT32_MAX || value < INT32_MIN) return fallback;
-    return std::int32_t(value);
 }
 
 } // namespace orvex

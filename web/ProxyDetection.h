@@ -32,8 +32,4 @@ std::string proxyPanelText(const ProxyServer& proxy);
 // The answer of the public-address service with every blank removed; line breaks stay.
 std::string withoutBlanks(std::string text);
 
-// Decimal text with an optional sign as a 32-bit integer; fallback for anything else (other
-// characters, blanks, empty text, a value beyond 32 bits).
-std::int32_t strToIntDef(const std::string& text, std::int32_t fallback);
-
 } // namespace orvex

@@ -1,6 +1,5 @@
 #include "web/TGoogleRank.h"
 
-#include "web/ProxyDetection.h"
 #include "web/WebFetch.h"
 
 namespace orvex {
@@ -110,11 +109,27 @@ std::int32_t TGoogleRank::RankFromReply(std::string reply) {
         ++first;
     while (last > first && isBlankOrControl(reply[last - 1]))
         --last;
-    return strToIntDef(reply.substr(first, last - first), 0);
+    return decimalToInt32(reply.substr(first, last - first), 0);
 }
 
 std::int32_t TGoogleRank::GetPageRank(const std::string& address) {
     return RankFromReply(fetch_(QueryUrl(address)));
+}
+
+std::int32_t decimalToInt32(const std::string& text, std::int32_t fallback) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return fallback;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return fallback;
+        value = value * 10 + (text[i] - '0');
+        if (value > std::int64_t(INT32_MAX) + 1) return fallback;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX || value < INT32_MIN) return fallback;
+    return std::int32_t(value);
 }
 
 } // namespace orvex

@@ -43,4 +43,8 @@ private:
     Fetch fetch_;
 };
 
+// Decimal text with an optional sign as a 32-bit integer; fallback for anything else (other
+// characters, blanks, empty text, a value beyond 32 bits).
+std::int32_t decimalToInt32(const std::string& text, std::int32_t fallback);
+
 } // namespace orvex

@@ -102,6 +102,9 @@ TEST(ProxyDetection, GetProxyReadsTheListTheWayTheBoxAlwaysHas) {
         {"proxy.lan", "", 0},
         {"proxy.lan:3128;x", "proxy.lan", 0}, // without the key, ";" does not cut
         {"proxy.lan:-1", "proxy.lan", -1},
+        {"proxy.lan: 8080", "proxy.lan", 8080}, // read like the toolkit's integers
+        {"proxy.lan:0x1F90", "proxy.lan", 8080},
+        {"proxy.lan:8080 ", "proxy.lan", 0},
         {"proxy.lan:99999999999", "proxy.lan", 0},
         {":3128", "", 3128},
         {"", "", 0},
@@ -223,7 +226,7 @@ TEST(PublicAddress, BlanksGoLineBreaksStay) {
     EXPECT_EQ(publicAddressUrl("127.0.0.1:8080"), "http://127.0.0.1:8080/orvexip/ip.php");
 }
 
-TEST(PublicAddress, StrToIntDef) {
+TEST(PageRank, DecimalToInt32) {
     const std::pair<const char*, std::int32_t> cases[] = {
         {"0", 0},
         {"42", 42},
@@ -244,7 +247,7 @@ TEST(PublicAddress, StrToIntDef) {
         {"99999999999999999999999", -9},
     };
     for (auto [text, value] : cases)
-        EXPECT_EQ(strToIntDef(text, -9), value) << text;
+        EXPECT_EQ(decimalToInt32(text, -9), value) << text;
 }
 
 TEST(PageRank, ChecksumKnownVectors) {
