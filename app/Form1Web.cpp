@@ -3,9 +3,9 @@
 
 #include "app/TStatusBar.h"
 #include "controls/WinText.h"
+#include "net/TNxHTTP.h"
 #include "web/ProxyDetection.h"
 #include "web/ServiceHosts.h"
-#include "web/WebFetch.h"
 
 #include <QLineEdit>
 
@@ -13,7 +13,7 @@ namespace orvex {
 
 void TForm1::lxButton6Click() {
     // A failed GET leaves every field and the status bar as they were.
-    const std::string body = fetchWithFreshClient(publicAddressUrl(publicAddressHost));
+    const std::string body = NxHTTP1->FetchUrl(publicAddressUrl(publicAddressHost));
     Edit10->setText(fromWinBytes(body));
     if (Edit10->text().isEmpty()) return;
     Button10Click();

@@ -14,6 +14,7 @@
 #include "platform/NetworkAdapters.h"
 #include "platform/ProxySetting.h"
 #include "tcphistory/TForm3.h"
+#include "web/PublicAddressClient.h"
 #include "web/ServiceHosts.h"
 #include "web/TForm4.h"
 
@@ -112,6 +113,7 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
         " padding: 0px 2px; color: #0046d5; }"));
     setCentralWidget(client);
 
+    NxHTTP1 = makePublicAddressClient();
     buildBoxes();
     ICMP = std::make_unique<TNxIcmpClient>();
     ICMP->ReceiveTimeout = kPingReceiveTimeoutMs;

@@ -23,6 +23,7 @@ struct ComboUpdate;
 class TNxIcmpClient;
 struct TReplyStatus;
 class ProxySetting;
+class TNxHTTP;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -78,6 +79,7 @@ public:
     TlxButton* lxButton6 = nullptr;  // OK, IP Adresse hinter Router/Proxy
     TlxButton* PingButton = nullptr; // Start
     TStatusBar* StatusBar1 = nullptr;
+    std::unique_ptr<TNxHTTP> NxHTTP1; // the public-address box's client, kept for the whole run
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QMenuBar* MainMenu1 = nullptr;

@@ -1,11 +1,12 @@
 #include "web/WebFetch.h"
 
-#include "platform/Exception.h"
+#include "net/TNxHTTP.h"
 
 namespace orvex {
 
-std::string fetchWithFreshClient(const std::string&) {
-    throw Exception("HTTP-Client nicht verfügbar");
+std::string fetchWithFreshClient(const std::string& url) {
+    TNxHTTP client; // default configuration: no proxy, redirects not followed
+    return client.FetchUrl(url);
 }
 
 } // namespace orvex

@@ -5,6 +5,7 @@
 #include "platform/ConnectionState.h"
 #include "platform/ProxySetting.h"
 #include "tests/support/RecordingNotifier.h"
+#include "tests/support/Screenshot.h"
 #include "tests/web/ScriptedHttpServer.h"
 
 #include <QLineEdit>
@@ -108,7 +109,8 @@ private slots:
         notices = std::make_unique<test::RecordingNotifier>();
         server = std::make_unique<test::ScriptedHttpServer>();
         proxy = std::make_shared<FakeProxySetting>();
-        windows = createWindows(Form1Services{std::make_shared<OnlineConnection>(), proxy});
+        windows =
+            createWindows(Form1Services{.connection = std::make_shared<OnlineConnection>(), .proxy = proxy});
         form = windows.Form1.get();
         form->publicAddressHost = server->host();
         form->show();
@@ -186,8 +188,8 @@ private slots:
         setFields(QStringLiteral("10.1.1.1"));
         query();
         QCOMPARE(notices->shown.size(), std::size_t(1));
-        QVERIFY2(notices->shown[0].text.startsWith(QStringLiteral("Socket-Fehler # 10061\n")),
-                 qPrintable(notices->shown[0].text));
+        QCOMPARE(notices->shown[0].caption, QStringLiteral("Orvex 1.7"));
+        QCOMPARE(notices->shown[0].text, QStringLiteral("Socket-Fehler # 10061\r\nVerbindung abgelehnt."));
         expectFields(QStringLiteral("10.1.1.1"));
     }
 
@@ -205,7 +207,7 @@ private slots:
         QTest::newRow("other protocols") << "ftp=f.lan:21;https=s.lan:443"
                                          << " Proxyserver: ftp=f.lan  Port: 0";
         QTest::newRow("single byte text")
-            << "pr\xf6xy.lan:1" << QString::fromUtf8(" Proxyserver: pröxy.lan  Port: 1");
+            << QString::fromLatin1("pr\xf6xy.lan:1") << QString::fromUtf8(" Proxyserver: pröxy.lan  Port: 1");
         QTest::newRow("none") << ""
                               << "";
     }
@@ -229,6 +231,7 @@ private slots:
         query();
         QCOMPARE(form->Edit10->text(), QStringLiteral("203.0.113.8"));
         QCOMPARE(panel(), QStringLiteral(" Proxyserver: proxy.lan  Port: 3128"));
+        QVERIFY(!test::saveScreenshot(form, QStringLiteral("main-window-public-address")).isEmpty());
     }
 
     void theShippedServiceScriptAnswersTheCallersAddress() {

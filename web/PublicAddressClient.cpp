@@ -1,0 +1,25 @@
+#include "web/PublicAddressClient.h"
+
+namespace orvex {
+
+std::unique_ptr<TNxHTTP> makePublicAddressClient() {
+    auto client = std::make_unique<TNxHTTP>();
+    TNxHTTPRequest& request = client->Request;
+    request.Accept = "text/html, */*";
+    request.UserAgent = "Mozilla/3.0 (compatible; Nx Library)";
+    request.ContentType = "text/html";
+    request.ContentLength = -1;
+    request.ContentRangeStart = 0;
+    request.ContentRangeEnd = 0;
+    request.BasicAuthentication = false;
+    client->AllowCookies = true;
+    client->HTTPOptions = hoForceEncodeParams;
+    client->ReadTimeout = 0;
+    client->ProxyParams.ProxyServer.clear();
+    client->ProxyParams.ProxyPort = 0;
+    client->ProxyParams.BasicAuthentication = false;
+    client->MaxLineAction = TNxMaxLineAction::maException;
+    return client;
+}
+
+} // namespace orvex

@@ -1,0 +1,15 @@
+// The main window's HTTP client for the public-address box. It lives as long as the window, so its
+// cookies and a connection the service keeps open carry over from one query to the next.
+#pragma once
+
+#include "net/TNxHTTP.h"
+
+#include <memory>
+
+namespace orvex {
+
+// A client set up the way the box has always asked: the request fields below, cookies on, no
+// proxy, no read limit, an over-long line is an error.
+std::unique_ptr<TNxHTTP> makePublicAddressClient();
+
+} // namespace orvex
