@@ -10,41 +10,35 @@
 
 namespace orvex {
 
-void TForm1::lxButton1Click() {
-    const LookupOutcome outcome = reverseLookup(toWinBytes(editIP->text()));
+namespace {
+
+// Both boxes answer alike: a notice for empty input (focus back into the box's field) or for a
+// failed lookup; a found answer replaces the field's text and goes on to the Ping field.
+void showLookupOutcome(TForm1* form, const LookupOutcome& outcome, QLineEdit* field) {
     switch (outcome.kind) {
     case LookupOutcome::Kind::EmptyInput:
-        notifier().information(this, fromUtf8(outcome.notice));
-        editIP->setFocus();
+        notifier().information(form, fromUtf8(outcome.notice));
+        field->setFocus();
         break;
     case LookupOutcome::Kind::Found:
-        editIP->setText(fromWinBytes(outcome.result));
-        edHost->setText(fromWinBytes(outcome.result));
+        field->setText(fromWinBytes(outcome.result));
+        form->edHost->setText(fromWinBytes(outcome.result));
         sleepMs(kLookupSettleMs);
         break;
     case LookupOutcome::Kind::NotFound:
-        notifier().information(this, fromUtf8(outcome.notice));
+        notifier().information(form, fromUtf8(outcome.notice));
         break;
     }
 }
 
+} // namespace
+
+void TForm1::lxButton1Click() { showLookupOutcome(this, reverseLookup(toWinBytes(editIP->text())), editIP); }
+
 void TForm1::lxButton2Click() {
     const LookupOutcome outcome = forwardLookup(toWinBytes(editHost->text()));
-    editHost->setText(fromWinBytes(outcome.input));
-    switch (outcome.kind) {
-    case LookupOutcome::Kind::EmptyInput:
-        notifier().information(this, fromUtf8(outcome.notice));
-        editHost->setFocus();
-        break;
-    case LookupOutcome::Kind::Found:
-        editHost->setText(fromWinBytes(outcome.result));
-        edHost->setText(fromWinBytes(outcome.result));
-        sleepMs(kLookupSettleMs);
-        break;
-    case LookupOutcome::Kind::NotFound:
-        notifier().information(this, fromUtf8(outcome.notice));
-        break;
-    }
+    editHost->setText(fromWinBytes(outcome.input)); // the cleaned input stays, whatever the outcome
+    showLookupOutcome(this, outcome, editHost);
 }
 
 } // namespace orvex
