@@ -64,16 +64,6 @@ TEST(AdapterBoxes, GatewayTextIsCutAtNulAndTrimmed) {
         EXPECT_EQ(cleanGatewayText(c.raw), c.shown) << c.raw;
 }
 
-TEST(AdapterBoxes, TextLinesSplitLikeAStringList) {
-    struct Case {
-        const char* text;
-        Strings lines;
-    };
-    for (const Case& c : {Case{"", {}}, Case{"a", {"a"}}, Case{"a\r\nb\r\n", {"a", "b"}},
-                          Case{"a\n\nb", {"a", "", "b"}}, Case{"a\rb\n", {"a", "b"}}, Case{"\r\n", {""}}})
-        EXPECT_EQ(textLines(c.text), c.lines) << c.text;
-}
-
 TEST(LocalAddressBox, ListsEveryAddressInOrderAndHandsTheFirstOn) {
     FakeNetworkAdapters adapters;
     EXPECT_EQ(ListLocalAddresses(adapters), "");

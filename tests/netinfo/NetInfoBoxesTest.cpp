@@ -189,11 +189,6 @@ private slots:
 
         real.lxButton4->click();
         QCOMPARE(real.iphinter->count(), int(system->hardwareAdapters().size()));
-        for (int i = 0; i < real.iphinter->count(); ++i)
-            QVERIFY2(QRegularExpression(QStringLiteral("^([0-9A-F]{2}-){5}[0-9A-F]{2}$"))
-                         .match(real.iphinter->itemText(i))
-                         .hasMatch(),
-                     qPrintable(real.iphinter->itemText(i)));
         real.iphinter->hidePopup();
 
         const GatewayQuery query = system->gateways();

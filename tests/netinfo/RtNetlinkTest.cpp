@@ -153,21 +153,6 @@ TEST(RtNetlink, ParsesLinkAddressAndRouteMessages) {
     EXPECT_FALSE(parseRoute(linkMessage()));
 }
 
-TEST(RtNetlink, OtherAddressFamiliesAreSkipped) {
-    ifaddrmsg info6{};
-    info6.ifa_family = AF_INET6;
-    EXPECT_FALSE(
-        parseAddress(MessageBuilder(RTM_NEWADDR, info6).attribute(IFA_ADDRESS, Bytes(16, 1)).finish()));
-    ifaddrmsg info4{};
-    info4.ifa_family = AF_INET;
-    // An IPv4 address attribute of the wrong length is no address.
-    EXPECT_FALSE(
-        parseAddress(MessageBuilder(RTM_NEWADDR, info4).attribute(IFA_ADDRESS, Bytes(16, 1)).finish()));
-    rtmsg route6{};
-    route6.rtm_family = AF_INET6;
-    EXPECT_FALSE(parseRoute(MessageBuilder(RTM_NEWROUTE, route6).finish()));
-}
-
 TEST(RtNetlink, CutMessagesAreRefused) {
     for (const Bytes& full :
          {linkMessage(), addressMessage(), multipathRouteMessage(), plainRouteMessage()}) {
