@@ -130,7 +130,9 @@ void TMTranBtn::mousePressEvent(QMouseEvent* event) {
 void TMTranBtn::mouseReleaseEvent(QMouseEvent* event) {
     QAbstractButton::mouseReleaseEvent(event); // raises clicked() for a left release inside
     event->accept();
-    if (event->button() != Qt::LeftButton || !pressTracksLook()) return;
+    // Cleared whatever the hover state is now: a press that began over the picture and ends off
+    // it must not leave the picture drawn pressed.
+    if (event->button() != Qt::LeftButton || !pressed_) return;
     pressed_ = false;
     update();
 }

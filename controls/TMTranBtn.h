@@ -47,6 +47,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // Whether a left press shows as pressed: always with a frame, else only over the picture.
     bool pressTracksLook() const { return border_ != BSnone || mouseOver_; }
     bool onPicturePixel(QPoint pos) const;
 

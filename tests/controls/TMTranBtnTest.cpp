@@ -178,6 +178,14 @@ private slots:
         QCOMPARE(normal.pixelColor(9 + 8, 10 + 6), kParent);
         QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(9 + 5, 10 + 4));
         QVERIFY(!link->isPressed());
+
+        // Pressed over the picture, released over a transparent pixel: not left looking pressed.
+        QTest::mousePress(link, Qt::LeftButton, {}, QPoint(9 + 5, 10 + 4));
+        QTest::mouseMove(link, QPoint(9 + 1, 10 + 1));
+        QVERIFY(!link->isMouseOver());
+        QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(9 + 1, 10 + 1));
+        QVERIFY(!link->isPressed());
+        QCOMPARE(onScreen(), normal);
     }
 
     void captionIsCutAndDrawn() {

@@ -323,8 +323,7 @@ private slots:
         QCOMPARE(left.count(), 2);
     }
 
-    void settersRepaintOnlyOnChange() {
-        // A changed value shows at once; setting the same value again keeps the picture.
+    void changedColoursShowAtOnce() {
         button->setColorBorderTopOuter(TColor::fromRgb(0, 0, 255));
         QCOMPARE(onScreen().pixelColor(30, 0), QColor(0, 0, 255));
         button->setFontColor(TColor::fromRgb(0, 128, 0));
