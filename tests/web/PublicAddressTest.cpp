@@ -4,6 +4,7 @@
 #include "controls/TlxButton.h"
 #include "platform/ConnectionState.h"
 #include "platform/ProxySetting.h"
+#include "tests/net/NginxServer.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
 #include "tests/web/ScriptedHttpServer.h"
@@ -250,6 +251,17 @@ private slots:
         query();
         service.terminate();
         service.waitForFinished();
+        QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
+        expectFields(QStringLiteral("127.0.0.1"));
+    }
+
+    void theNginxLocationFromTheReadmeAnswersTheCallersAddress() {
+        if (!test::NginxServer::Available())
+            QSKIP("nginx is not installed (scripts/setup.sh installs nginx-light)");
+        test::NginxServer nginx(
+            "location = /orvexip/ip.php { default_type text/plain; return 200 $remote_addr; }");
+        form->publicAddressHost = "127.0.0.1:" + std::to_string(nginx.Port());
+        query();
         QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
         expectFields(QStringLiteral("127.0.0.1"));
     }
