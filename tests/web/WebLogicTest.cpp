@@ -296,34 +296,6 @@ TEST(PageRank, ChecksumLength) {
         0x6f5ea449u);
 }
 
-TEST(PageRank, MixStepByStep) {
-    std::uint32_t a = 0x9E3779B9, b = 0x9E3779B9, c = 0xC4A2B95D;
-    TGoogleRank::Mix(a, b, c);
-    std::uint32_t ra = 0x9E3779B9, rb = 0x9E3779B9, rc = 0xC4A2B95D;
-    // The same nine steps, spelled out.
-    ra = ra - rb - rc;
-    ra ^= rc >> 13;
-    rb = rb - rc - ra;
-    rb ^= ra << 8;
-    rc = rc - ra - rb;
-    rc ^= rb >> 13;
-    ra = ra - rb - rc;
-    ra ^= rc >> 12;
-    rb = rb - rc - ra;
-    rb ^= ra << 16;
-    rc = rc - ra - rb;
-    rc ^= rb >> 5;
-    ra = ra - rb - rc;
-    ra ^= rc >> 3;
-    rb = rb - rc - ra;
-    rb ^= ra << 10;
-    rc = rc - ra - rb;
-    rc ^= rb >> 15;
-    EXPECT_EQ(a, ra);
-    EXPECT_EQ(b, rb);
-    EXPECT_EQ(c, rc);
-}
-
 TEST(PageRank, QueryUrl) {
     TGoogleRank rank("rank.example:8080");
     EXPECT_EQ(rank.QueryUrl("abc.def"), "http://rank.example:8080/search?client=navclient-auto&ch=61543982914"
