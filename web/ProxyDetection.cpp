@@ -2,8 +2,6 @@
 
 #include "platform/Convert.h"
 
-#include <algorithm>
-
 namespace orvex {
 
 std::string GetProxyString(ProxySetting& setting) {
@@ -34,11 +32,6 @@ ProxyServer GetProxy(ProxySetting& setting, const std::string& protocol) {
 std::string proxyPanelText(const ProxyServer& proxy) {
     if (proxy.host.empty()) return {};
     return " Proxyserver: " + proxy.host + "  Port: " + std::to_string(proxy.port);
-}
-
-std::string withoutBlanks(std::string text) {
-    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
-    return text;
 }
 
 } // namespace orvex

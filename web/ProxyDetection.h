@@ -29,7 +29,4 @@ ProxyServer GetProxy(ProxySetting& setting, const std::string& protocol);
 // The status bar text for a proxy: " Proxyserver: " host "  Port: " port. Empty for no proxy.
 std::string proxyPanelText(const ProxyServer& proxy);
 
-// The answer of the public-address service with every blank removed; line breaks stay.
-std::string withoutBlanks(std::string text);
-
 } // namespace orvex

@@ -1,14 +1,11 @@
 #include "web/ProxyDetection.h"
-#include "web/ServiceHosts.h"
 #include "web/TGoogleRank.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdlib>
 #include <map>
 #include <random>
-#include <stdexcept>
 
 using namespace orvex;
 
@@ -219,37 +216,6 @@ TEST(ProxyDetection, SystemSettingReadsTheProcessEnvironmentAtEachQuery) {
         unsetenv(name);
 }
 
-TEST(PublicAddress, BlanksGoLineBreaksStay) {
-    EXPECT_EQ(withoutBlanks(" 203. 0.113 .7 "), "203.0.113.7");
-    EXPECT_EQ(withoutBlanks("203.0.113.7\r\n"), "203.0.113.7\r\n");
-    EXPECT_EQ(withoutBlanks("a\tb"), "a\tb");
-    EXPECT_EQ(publicAddressUrl("127.0.0.1:8080"), "http://127.0.0.1:8080/orvexip/ip.php");
-}
-
-TEST(PageRank, DecimalToInt32) {
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"0", 0},
-        {"42", 42},
-        {"+42", 42},
-        {"-42", -42},
-        {"007", 7},
-        {"", -9},
-        {"-", -9},
-        {"+", -9},
-        {" 42", -9},
-        {"42 ", -9},
-        {"4x", -9},
-        {"0x10", -9},
-        {"2147483647", 2147483647},
-        {"-2147483648", INT32_MIN},
-        {"2147483648", -9},
-        {"-2147483649", -9},
-        {"99999999999999999999999", -9},
-    };
-    for (auto [text, value] : cases)
-        EXPECT_EQ(decimalToInt32(text, -9), value) << text;
-}
-
 TEST(PageRank, ChecksumKnownVectors) {
     // Computed once with an independent script (unsigned bytes, wrap-around arithmetic).
     const std::pair<std::string, std::uint32_t> vectors[] = {
@@ -296,24 +262,6 @@ TEST(PageRank, ChecksumLength) {
         0x6f5ea449u);
 }
 
-TEST(PageRank, QueryUrl) {
-    TGoogleRank rank("rank.example:8080");
-    EXPECT_EQ(rank.QueryUrl("abc.def"), "http://rank.example:8080/search?client=navclient-auto&ch=61543982914"
-                                        "&ie=UTF-8&oe=UTF-8&features=Rank&q=info:abc.def");
-    // Bit 31 set: a minus sign after the fixed "6", never the unsigned value.
-    EXPECT_EQ(rank.QueryUrl("www.example.org/abc"),
-              "http://rank.example:8080/search?client=navclient-auto&ch=6-966237586"
-              "&ie=UTF-8&oe=UTF-8&features=Rank&q=info:www.example.org/abc");
-    // Blanks, bytes beyond ASCII and "#" stand as typed; the whole text is hashed.
-    EXPECT_EQ(rank.QueryUrl("a b#c"), "http://rank.example:8080/search?client=navclient-auto&ch=61535130426"
-                                      "&ie=UTF-8&oe=UTF-8&features=Rank&q=info:a b#c");
-    EXPECT_EQ(rank.QueryUrl("b\xfc"
-                            "cher.example/\xe4\xf6"),
-              "http://rank.example:8080/search?client=navclient-auto&ch=6-787221856"
-              "&ie=UTF-8&oe=UTF-8&features=Rank&q=info:b\xfc"
-              "cher.example/\xe4\xf6");
-}
-
 TEST(PageRank, ReplyCuts) {
     const std::pair<std::string, std::int32_t> cases[] = {
         {"", 0},
@@ -326,6 +274,10 @@ TEST(PageRank, ReplyCuts) {
         {"Rank_1:1:5:6", 0}, // only two colons are cut
         {"Rank_1:1:-3", -3},
         {"Rank_1:1:2147483648", 0},
+        {"Rank_1:1:-2147483648", INT32_MIN},
+        {"Rank_1:1:+8", 8},
+        {"Rank_1:1:0x10", 0},
+        {"Rank_1:1:99999999999999999999999", 0},
         {"Rank_1:1:", 0},
         {"Rank_1:1:1 2", 0},
         {std::string("Rank_1:1:\x01"
@@ -335,20 +287,4 @@ TEST(PageRank, ReplyCuts) {
     };
     for (const auto& [reply, rank] : cases)
         EXPECT_EQ(TGoogleRank::RankFromReply(reply), rank) << reply;
-}
-
-TEST(PageRank, GetPageRankFetchesOnceAndPassesErrorsThrough) {
-    std::vector<std::string> urls;
-    TGoogleRank rank("127.0.0.1:1", [&](const std::string& url) {
-        urls.push_back(url);
-        return std::string("Rank_1:1:6\n");
-    });
-    EXPECT_EQ(rank.GetPageRank("abc.def"), 6);
-    ASSERT_EQ(urls.size(), 1u);
-    EXPECT_EQ(urls[0], rank.QueryUrl("abc.def"));
-
-    TGoogleRank failing("127.0.0.1:1", [](const std::string&) -> std::string {
-        throw std::runtime_error("HTTP/1.1 404 Not Found");
-    });
-    EXPECT_THROW(failing.GetPageRank("abc.def"), std::runtime_error);
 }
