@@ -104,7 +104,8 @@ void TNxIcmpClient::PrepareDatagramSocket() {
     RawSocket.Port = static_cast<int>(((id & 0xFF) << 8) | (id >> 8));
     try {
         if (RawSocket.Port != 0) RawSocket.BindLocal();
-    } catch (const ENxCouldNotBindSocket&) {
+    } catch (const ENxException&) {
+        // The identifier is a nicety; the kernel's choice serves as well.
     }
     RawSocket.Port = 0;
 }

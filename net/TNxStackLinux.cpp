@@ -223,7 +223,7 @@ int TNxStackLinux::WaitSockets(TNxSocketList* readList, TNxSocketList* writeList
     // poll instead of select: same answers, and no limit on descriptor numbers (fd_set holds
     // descriptors below 1024 only).
     constexpr short kReadEvents = POLLIN | POLLHUP | POLLERR | POLLRDHUP;
-    constexpr short kWriteEvents = POLLOUT | POLLERR | POLLHUP;
+    constexpr short kWriteEvents = POLLOUT | POLLERR;
     constexpr short kErrorEvents = POLLPRI;
     const short wanted[3] = {kReadEvents, kWriteEvents, kErrorEvents};
     const short asked[3] = {POLLIN | POLLRDHUP, POLLOUT, POLLPRI};

@@ -43,7 +43,8 @@ struct Datagram {
     std::optional<std::uint16_t> embeddedSequence; // error messages: the request they carry
 
     Bytes bytes() const {
-        Bytes d(static_cast<std::size_t>(headerLength + icmpLength), 0);
+        // Built at full size, then cut to icmpLength.
+        Bytes d(static_cast<std::size_t>(headerLength + std::max(icmpLength, 8 + headerLength + 8)), 0);
         d[0] = static_cast<std::uint8_t>(0x40 | headerLength / 4);
         d[8] = ttl;
         d[9] = 1;
@@ -62,6 +63,7 @@ struct Datagram {
             icmp[6] = static_cast<std::uint8_t>(sequence & 0xFF);
             icmp[7] = static_cast<std::uint8_t>(sequence >> 8);
         }
+        d.resize(static_cast<std::size_t>(headerLength + icmpLength));
         return d;
     }
 };
