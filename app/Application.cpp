@@ -20,9 +20,10 @@ Windows createWindows(Form1Services services) {
     QApplication::setWindowIcon(icon);
     QGuiApplication::setDesktopFileName(QStringLiteral("de.orvex.Orvex"));
     Windows windows;
+    auto tcpTable = services.tcpTable;
     windows.Form1 = std::make_unique<TForm1>(std::move(services));
     windows.Form2 = new TForm2(windows.Form1.get());
-    windows.Form3 = new TForm3(windows.Form1.get());
+    windows.Form3 = new TForm3(windows.Form1.get(), std::move(tcpTable));
     windows.Form4 = new TForm4(windows.Form1.get());
     windows.Form5 = new TForm5(windows.Form1.get());
     windows.Form1->Form2 = windows.Form2;

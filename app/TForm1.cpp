@@ -13,6 +13,7 @@
 #include "platform/ConnectionState.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/ProxySetting.h"
+#include "platform/TcpTable.h"
 #include "tcphistory/TForm3.h"
 #include "web/PublicAddressClient.h"
 #include "web/ServiceHosts.h"
@@ -85,6 +86,7 @@ Form1Services systemForm1Services() {
     services.connection = makeSystemConnectionState();
     services.adapters = makeSystemNetworkAdapters();
     services.proxy = makeSystemProxySetting();
+    services.tcpTable = makeSystemTcpTable();
     return services;
 }
 

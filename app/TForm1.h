@@ -24,6 +24,7 @@ class TNxIcmpClient;
 struct TReplyStatus;
 class ProxySetting;
 class TNxHTTP;
+class TcpTable;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -37,6 +38,7 @@ struct Form1Services {
     std::shared_ptr<ConnectionState> connection;
     std::shared_ptr<NetworkAdapters> adapters; // own addresses, hardware addresses, gateways
     std::shared_ptr<ProxySetting> proxy; // the configured proxy, shown after a public-address query
+    std::shared_ptr<TcpTable> tcpTable; // polled by the history window; the system's when null
 };
 
 Form1Services systemForm1Services();

@@ -1,11 +1,245 @@
 #include "tcphistory/TForm3.h"
 
+#include "controls/ErrorReport.h"
+#include "controls/Fonts.h"
+#include "controls/KeyPress.h"
+#include "controls/TlxButton.h"
+#include "tcphistory/HistoryGridModel.h"
+#include "tcphistory/LocaleClock.h"
+#include "tcphistory/XlsExport.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTableView>
+#include <QTimer>
+
 namespace orvex {
 
-TForm3::TForm3(QWidget* parent) : QDialog(parent) {
+namespace {
+
+// The client area the window is laid out for; the grid and the buttons keep their distances to
+// its edges when the window is resized.
+constexpr int kDesignWidth = 702;
+constexpr int kDesignHeight = 484;
+constexpr QRect kGridRect(7, 47, 688, 386);
+constexpr QRect kSaveRect(356, 444, 120, 20);
+constexpr QRect kClearRect(484, 444, 120, 20);
+constexpr QRect kCloseRect(612, 444, 75, 20);
+constexpr int kRowHeight = 16;
+constexpr int kColumnWidths[ConnectionHistory::kColumns] = {84, 67, 161, 76, 114, 74, 105};
+constexpr int kPollIntervalMs = 500;
+
+QRect anchoredBottomRight(QRect design, QSize size) {
+    return design.translated(size.width() - kDesignWidth, size.height() - kDesignHeight);
+}
+
+QFont gridFont() {
+    // The grid was designed for the "Terminal" bitmap face; any fixed-pitch face of that height
+    // keeps the padded addresses and ports in columns.
+    QFont font(QStringLiteral("Liberation Mono"));
+    font.setPixelSize(11);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    return font;
+}
+
+QFont verdana8() {
+    return QFont(QStringLiteral("Verdana"), 8);
+}
+
+TlxButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+    auto* button = new TlxButton(caption, geometry, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFont(verdana8());
+    return button;
+}
+
+} // namespace
+
+TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr<HistoryClock> clock)
+    : QDialog(parent), table_(table ? std::move(table) : std::shared_ptr<TcpTable>(makeSystemTcpTable())),
+      clock_(clock ? std::move(clock) : std::make_shared<LocaleClock>()),
+      history_(std::make_unique<ConnectionHistory>(*table_, *clock_)) {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral(" TCPHistory "));
-    resize(702, 484);
+    setWindowTitle(QStringLiteral(" TCPHistory"));
+    setFont(QFont(QStringLiteral("Arial"), 8));
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+
+    buildControls();
+    bindHandlers();
+    history_->setObserver(this);
+    resize(kDesignWidth, kDesignHeight);
+    FormCreate();
+}
+
+TForm3::~TForm3() {
+    history_->setObserver(nullptr);
+    delete sgConnHist; // its model reads the history, which goes first
+}
+
+void TForm3::buildControls() {
+    stStart = new QGroupBox(this);
+    stStart->setObjectName(QStringLiteral("stStart"));
+    stStart->setFont(pixelFont(QStringLiteral("Verdana"), 9));
+
+    cbShowListeners = new QCheckBox(QStringLiteral("Show Listening Ports"), stStart);
+    cbShowListeners->setObjectName(QStringLiteral("cbShowListeners"));
+    cbShowListeners->setGeometry(8, 23, 143, 20);
+    cbShowListeners->setFont(verdana8());
+
+    sgConnHist = new QTableView(stStart);
+    sgConnHist->setObjectName(QStringLiteral("sgConnHist"));
+    grid_ = new HistoryGridModel(*history_, sgConnHist);
+    sgConnHist->setModel(grid_);
+    sgConnHist->setFont(gridFont());
+    sgConnHist->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sgConnHist->setSelectionMode(QAbstractItemView::SingleSelection);
+    sgConnHist->setSelectionBehavior(QAbstractItemView::SelectItems);
+    sgConnHist->setShowGrid(true);
+    sgConnHist->setWordWrap(false);
+    sgConnHist->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sgConnHist->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    sgConnHist->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    sgConnHist->verticalHeader()->hide(); // no fixed column
+    sgConnHist->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    sgConnHist->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    sgConnHist->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QHeaderView* titles = sgConnHist->horizontalHeader(); // the fixed title row
+    titles->setFont(gridFont());
+    titles->setFixedHeight(kRowHeight);
+    titles->setMinimumSectionSize(1);
+    titles->setStretchLastSection(false);
+    titles->setSectionResizeMode(QHeaderView::Fixed);
+    titles->setSectionsClickable(false);
+    titles->setHighlightSections(false);
+    titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (std::size_t column = 0; column < ConnectionHistory::kColumns; ++column)
+        titles->resizeSection(static_cast<int>(column), kColumnWidths[column]);
+
+    lxButton2 = makeButton(stStart, "lxButton2", QStringLiteral("History speichern"), kSaveRect);
+    sbClear = makeButton(stStart, "sbClear", QStringLiteral("History löschen"), kClearRect);
+    lxButton1 = makeButton(stStart, "lxButton1", QStringLiteral("Schließen"), kCloseRect);
+
+    Button1 = new QPushButton(QStringLiteral("leeren"), stStart);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(232, 440, 75, 25);
+    Button1->setAutoDefault(false);
+    Button1->hide();
+
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    Timer->setInterval(kPollIntervalMs);
+
+    SaveDialog1.Filter = QStringLiteral("Excel (*.xls)|*.xls");
+    SaveDialog1.DefaultExt = QStringLiteral(".xls");
+}
+
+void TForm3::bindHandlers() {
+    auto onClick = [this](QAbstractButton* button, void (TForm3::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, handler] { runGuarded(this, [&] { (this->*handler)(); }); });
+    };
+    onClick(lxButton2, &TForm3::lxButton2Click);
+    onClick(sbClear, &TForm3::sbClearClick);
+    onClick(lxButton1, &TForm3::lxButton1Click);
+    onClick(Button1, &TForm3::Button1Click);
+    // Every change of the box, by the user or by a click the program makes; the history's own
+    // changes of the switch are mirrored with signals blocked.
+    connect(cbShowListeners, &QCheckBox::toggled, this,
+            [this] { runGuarded(this, [this] { cbShowListenersClick(); }); });
+    connect(Timer, &QTimer::timeout, this, [this] { runGuarded(this, [this] { TimerTimer(); }); });
+
+    // The window sees keys before the control that has the focus.
+    auto* preview = new KeyPressFilter(this, [this](char16_t& key) { FormKeyPress(key); });
+    installEventFilter(preview);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(preview);
+}
+
+void TForm3::FormCreate() {
+    setWindowTitle(windowTitle() + QLatin1Char(' '));
+    history_->create();
+}
+
+void TForm3::cbShowListenersClick() {
+    history_->setListening(cbShowListeners->isChecked());
+}
+
+void TForm3::sbClearClick() {
+    history_->clear();
+}
+
+void TForm3::Button1Click() {
+    history_->clear();
+}
+
+void TForm3::lxButton2Click() {
+    if (!SaveDialog1.Execute(this)) return;
+    SaveGridAsXls(history_->rows(), QFile::encodeName(SaveDialog1.FileName).toStdString());
+}
+
+void TForm3::lxButton1Click() {
+    close();
+}
+
+void TForm3::FormKeyPress(char16_t& key) {
+    if (key != 27) return;
+    key = 0;
+    close();
+}
+
+void TForm3::TimerTimer() {
+    history_->tick();
+}
+
+void TForm3::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    placeControls();
+}
+
+void TForm3::placeControls() {
+    const QSize size = this->size();
+    stStart->setGeometry(0, 0, size.width(), size.height());
+    sgConnHist->setGeometry(
+        kGridRect.adjusted(0, 0, size.width() - kDesignWidth, size.height() - kDesignHeight));
+    lxButton2->setGeometry(anchoredBottomRight(kSaveRect, size));
+    sbClear->setGeometry(anchoredBottomRight(kClearRect, size));
+    lxButton1->setGeometry(anchoredBottomRight(kCloseRect, size));
+}
+
+void TForm3::historyReset() {
+    grid_->historyReset();
+}
+
+void TForm3::titlesChanged() {
+    grid_->titlesChanged();
+}
+
+void TForm3::rowsAppended(std::size_t first, std::size_t rowCount) {
+    grid_->rowsAppended(first, rowCount);
+}
+
+void TForm3::timerSwitched(bool on) {
+    if (on)
+        Timer->start();
+    else
+        Timer->stop();
+}
+
+void TForm3::listeningSwitched(bool on) {
+    const QSignalBlocker quiet(cbShowListeners);
+    cbShowListeners->setChecked(on);
+}
+
+void TForm3::startTimeChanged(const std::string& text) {
+    stStart->setTitle(QString::fromStdString(text));
 }
 
 } // namespace orvex

@@ -1,14 +1,78 @@
-// The TCP connection history window.
+// The TCP connection history window: shows the history, switches recording on and off, clears it
+// and saves it as an .xls file. Created once at start-up, shown modally from the main window's
+// menu; closing only hides it, and recording goes on while it is hidden. A humble view over
+// ConnectionHistory. UI thread only.
 #pragma once
 
+#include "tcphistory/ConnectionHistory.h"
+#include "tcphistory/SaveDialog.h"
+
 #include <QDialog>
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
+class QTableView;
+class QTimer;
 
 namespace orvex {
 
-class TForm3 : public QDialog {
+class HistoryGridModel;
+class TlxButton;
+
+class TForm3 : public QDialog, private HistoryObserver {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* parent = nullptr);
+    // table: the TCP table to poll (the system's when null); clock: date and time texts (the
+    // user's locale when null).
+    explicit TForm3(QWidget* parent = nullptr, std::shared_ptr<TcpTable> table = nullptr,
+                    std::shared_ptr<HistoryClock> clock = nullptr);
+    ~TForm3() override;
+
+    ConnectionHistory& history() { return *history_; }
+
+    // Controls, under the names the window declares.
+    QGroupBox* stStart = nullptr;
+    QCheckBox* cbShowListeners = nullptr;
+    QTableView* sgConnHist = nullptr;
+    TlxButton* lxButton2 = nullptr; // History speichern
+    TlxButton* sbClear = nullptr;   // History löschen
+    TlxButton* lxButton1 = nullptr; // Schließen
+    QPushButton* Button1 = nullptr; // leeren, never shown
+    QTimer* Timer = nullptr;
+    TSaveDialog SaveDialog1;
+
+    // Handlers.
+    void FormCreate();
+    void cbShowListenersClick();
+    void sbClearClick();
+    void Button1Click();
+    void lxButton2Click();
+    void lxButton1Click();
+    void FormKeyPress(char16_t& key);
+    void TimerTimer();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildControls();
+    void bindHandlers();
+    void placeControls();
+
+    // HistoryObserver
+    void historyReset() override;
+    void titlesChanged() override;
+    void rowsAppended(std::size_t first, std::size_t rowCount) override;
+    void timerSwitched(bool on) override;
+    void listeningSwitched(bool on) override;
+    void startTimeChanged(const std::string& text) override;
+
+    std::shared_ptr<TcpTable> table_;
+    std::shared_ptr<HistoryClock> clock_;
+    std::unique_ptr<ConnectionHistory> history_;
+    HistoryGridModel* grid_ = nullptr;
 };
 
 } // namespace orvex

@@ -1,0 +1,253 @@
+#include "platform/TcpTable.h"
+
+#include "platform/Fd.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <tuple>
+
+#include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace orvex {
+
+namespace {
+
+using Octets = std::array<std::uint8_t, 16>;
+
+constexpr std::size_t kNetlinkHeaderLength = NLMSG_ALIGN(sizeof(nlmsghdr));
+
+constexpr unsigned kLinuxStateCount = 13; // TCP_ESTABLISHED (1) .. TCP_NEW_SYN_RECV (12)
+
+// Linux TCP_* -> the table's numbering. A request socket (TCP_NEW_SYN_RECV) is a half-open
+// connection, which the table calls "syn_rcvd".
+constexpr std::array<std::uint32_t, kLinuxStateCount> kStateFromLinux = {
+    0,              // 0: not a state
+    TcpEstablished, // TCP_ESTABLISHED
+    TcpSynSent,     // TCP_SYN_SENT
+    TcpSynReceived, // TCP_SYN_RECV
+    TcpFinWait1,    // TCP_FIN_WAIT1
+    TcpFinWait2,    // TCP_FIN_WAIT2
+    TcpTimeWait,    // TCP_TIME_WAIT
+    TcpClosed,      // TCP_CLOSE
+    TcpCloseWait,   // TCP_CLOSE_WAIT
+    TcpLastAck,     // TCP_LAST_ACK
+    TcpListen,      // TCP_LISTEN
+    TcpClosing,     // TCP_CLOSING
+    TcpSynReceived, // TCP_NEW_SYN_RECV
+};
+
+std::uint32_t linuxStatesFor(TcpStateMask states) {
+    std::uint32_t linux = 0;
+    for (unsigned s = 1; s < kLinuxStateCount; ++s)
+        if (states & (TcpStateMask{1} << kStateFromLinux[s])) linux |= 1u << s;
+    return linux;
+}
+
+std::uint32_t packIPv4(const std::uint8_t* octets) {
+    return tcpRowAddress(octets[0], octets[1], octets[2], octets[3]);
+}
+
+bool isAllZero(const Octets& a) {
+    return std::all_of(a.begin(), a.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+bool isIPv4Mapped(const Octets& a) {
+    return std::all_of(a.begin(), a.begin() + 10, [](std::uint8_t b) { return b == 0; }) && a[10] == 0xff &&
+           a[11] == 0xff;
+}
+
+// Turns one socket into a row; false when it is not an IPv4 (or IPv4-mapped) socket in a wanted state.
+bool makeRow(int family, const Octets& local, std::uint16_t localPort, const Octets& remote,
+             std::uint16_t remotePort, unsigned linuxState, TcpStateMask states, TcpRow& row) {
+    if (linuxState >= kLinuxStateCount) return false;
+    row.State = kStateFromLinux[linuxState];
+    if (row.State == 0 || !(states & (TcpStateMask{1} << row.State))) return false;
+    if (family == AF_INET) {
+        row.LocalAddr = packIPv4(local.data());
+        row.RemoteAddr = packIPv4(remote.data());
+    } else {
+        // A dual-stack socket talking IPv4 carries ::ffff:a.b.c.d addresses; a listener bound to a
+        // mapped address has no remote address yet.
+        if (!isIPv4Mapped(local) || !(isIPv4Mapped(remote) || isAllZero(remote))) return false;
+        row.LocalAddr = packIPv4(local.data() + 12);
+        row.RemoteAddr = isAllZero(remote) ? 0 : packIPv4(remote.data() + 12);
+    }
+    row.LocalPort = tcpRowPort(localPort);
+    row.RemotePort = tcpRowPort(remotePort);
+    return true;
+}
+
+// One sock_diag dump of a family. Returns false when the kernel refuses it (no sock_diag).
+bool dumpFamily(int sock, std::uint8_t family, std::uint32_t linuxStates, TcpStateMask states,
+                std::vector<TcpRow>& rows) {
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    message.header.nlmsg_seq = family;
+    message.request.sdiag_family = family;
+    message.request.sdiag_protocol = IPPROTO_TCP;
+    message.request.idiag_states = linuxStates;
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(sock, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) !=
+        static_cast<ssize_t>(sizeof message))
+        return false;
+
+    // The kernel fills at most 32 KiB per read of a dump; a larger buffer would stay unused.
+    static thread_local std::array<char, 32768> buffer;
+    for (;;) {
+        const ssize_t got = ::recv(sock, buffer.data(), buffer.size(), 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        // Walked by hand: the NLMSG_* macros use C casts.
+        std::size_t offset = 0;
+        const auto length = static_cast<std::size_t>(got);
+        while (offset + sizeof(nlmsghdr) <= length) {
+            nlmsghdr header;
+            std::memcpy(&header, buffer.data() + offset, sizeof header);
+            if (header.nlmsg_len < sizeof(nlmsghdr) || offset + header.nlmsg_len > length) break;
+            const char* payload = buffer.data() + offset + kNetlinkHeaderLength;
+            offset += NLMSG_ALIGN(header.nlmsg_len);
+            if (header.nlmsg_type == NLMSG_DONE) return true;
+            if (header.nlmsg_type == NLMSG_ERROR) return false;
+            if (header.nlmsg_type != SOCK_DIAG_BY_FAMILY ||
+                header.nlmsg_len < kNetlinkHeaderLength + sizeof(inet_diag_msg))
+                continue;
+            inet_diag_msg diagMessage;
+            std::memcpy(&diagMessage, payload, sizeof diagMessage);
+            const inet_diag_msg* diag = &diagMessage;
+            Octets local{}, remote{};
+            std::memcpy(local.data(), diag->id.idiag_src, local.size());
+            std::memcpy(remote.data(), diag->id.idiag_dst, remote.size());
+            TcpRow row;
+            if (makeRow(diag->idiag_family, local, ntohs(diag->id.idiag_sport), remote,
+                        ntohs(diag->id.idiag_dport), diag->idiag_state, states, row))
+                rows.push_back(row);
+        }
+    }
+}
+
+// "0100007F:0277" (tcp) or 32 hex digits and a port (tcp6). The kernel prints each 32-bit word of
+// the address as a native integer, so its memory order is the address's byte order.
+bool parseProcAddress(const char* text, int family, Octets& address, std::uint16_t& port) {
+    const unsigned words = family == AF_INET ? 1 : 4;
+    address.fill(0);
+    for (unsigned w = 0; w < words; ++w) {
+        char hex[9] = {};
+        std::memcpy(hex, text + 8 * w, 8);
+        if (std::strlen(hex) != 8) return false;
+        char* end = nullptr;
+        const auto word = static_cast<std::uint32_t>(std::strtoul(hex, &end, 16));
+        if (*end != '\0') return false;
+        std::memcpy(address.data() + 4 * w, &word, 4);
+    }
+    text += 8 * words;
+    if (*text != ':') return false;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text + 1, &end, 16);
+    if (end == text + 1 || value > 0xffff) return false;
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+bool readProcFile(const std::string& path, int family, TcpStateMask states, std::vector<TcpRow>& rows) {
+    std::ifstream file(path);
+    if (!file) return false;
+    std::string line;
+    std::getline(file, line); // column titles
+    char local[64], remote[64];
+    unsigned state = 0;
+    while (std::getline(file, line)) {
+        if (std::sscanf(line.c_str(), " %*[^:]: %63s %63s %x", local, remote, &state) != 3) continue;
+        Octets localAddress, remoteAddress;
+        std::uint16_t localPort = 0, remotePort = 0;
+        if (!parseProcAddress(local, family, localAddress, localPort) ||
+            !parseProcAddress(remote, family, remoteAddress, remotePort))
+            continue;
+        TcpRow row;
+        if (makeRow(family, localAddress, localPort, remoteAddress, remotePort, state, states, row))
+            rows.push_back(row);
+    }
+    return true;
+}
+
+class LinuxTcpTable final : public TcpTable {
+public:
+    bool read(std::vector<TcpRow>& rows, TcpStateMask states) override {
+        rows.clear();
+        if (!useProc_) {
+            if (readTcpTableNetlink(rows, states)) {
+                sortTcpRows(rows);
+                return true;
+            }
+            // Without sock_diag (module missing, seccomp) the text table still works, only slower.
+            useProc_ = true;
+        }
+        const bool ok = readTcpTableProc(rows, states);
+        if (!ok) rows.clear();
+        sortTcpRows(rows);
+        return ok;
+    }
+
+private:
+    bool useProc_ = false;
+};
+
+} // namespace
+
+std::uint32_t tcpStateFromLinux(unsigned linuxState) {
+    return linuxState < kLinuxStateCount ? kStateFromLinux[linuxState] : 0;
+}
+
+bool readTcpTableNetlink(std::vector<TcpRow>& rows, TcpStateMask states) {
+    rows.clear();
+    Fd sock(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+    if (!sock.valid()) return false;
+    const std::uint32_t linuxStates = linuxStatesFor(states);
+    if (!dumpFamily(sock.get(), AF_INET, linuxStates, states, rows) ||
+        !dumpFamily(sock.get(), AF_INET6, linuxStates, states, rows)) {
+        rows.clear();
+        return false;
+    }
+    return true;
+}
+
+bool readTcpTableProc(std::vector<TcpRow>& rows, TcpStateMask states, const std::string& procNetDir) {
+    rows.clear();
+    if (!readProcFile(procNetDir + "/tcp", AF_INET, states, rows)) return false;
+    readProcFile(procNetDir + "/tcp6", AF_INET6, states, rows); // absent without IPv6: no mapped rows
+    return true;
+}
+
+void sortTcpRows(std::vector<TcpRow>& rows) {
+    // First octet most significant; ports back in host order.
+    auto address = [](std::uint32_t a) { return __builtin_bswap32(a); };
+    auto port = [](std::uint32_t p) { return (p & 0xff) << 8 | (p >> 8 & 0xff); };
+    auto key = [&](const TcpRow& r) {
+        return std::make_tuple(address(r.LocalAddr), port(r.LocalPort), address(r.RemoteAddr),
+                               port(r.RemotePort));
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const TcpRow& a, const TcpRow& b) { return key(a) < key(b); });
+}
+
+std::unique_ptr<TcpTable> makeSystemTcpTable() {
+    return std::make_unique<LinuxTcpTable>();
+}
+
+} // namespace orvex

@@ -1,0 +1,81 @@
+// The machine's IPv4 TCP connection table, row by row, in the layout and state numbering the
+// connection history was written for. Plain C++; safe to call from any thread, but each TcpTable
+// object is meant for one caller at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvex {
+
+// TCP states in the table's numbering (not Linux's): 2 is listening, 5 established.
+enum TcpState : std::uint32_t {
+    TcpClosed = 1,
+    TcpListen = 2,
+    TcpSynSent = 3,
+    TcpSynReceived = 4,
+    TcpEstablished = 5,
+    TcpFinWait1 = 6,
+    TcpFinWait2 = 7,
+    TcpCloseWait = 8,
+    TcpClosing = 9,
+    TcpLastAck = 10,
+    TcpTimeWait = 11,
+    TcpDeleteTcb = 12,
+};
+
+// A set of states as bits (1 << state).
+using TcpStateMask = std::uint32_t;
+constexpr TcpStateMask tcpStateBit(TcpState state) {
+    return TcpStateMask{1} << state;
+}
+constexpr TcpStateMask kAllTcpStates = 0x1ffe; // states 1 to 12
+
+// One row. Addresses hold the four octets with the first octet (as on the wire) in the least
+// significant byte; ports hold the port number in network byte order in the low 16 bits, i.e. with
+// the port's high byte in the low byte.
+struct TcpRow {
+    std::uint32_t State = 0;
+    std::uint32_t LocalAddr = 0;
+    std::uint32_t LocalPort = 0;
+    std::uint32_t RemoteAddr = 0;
+    std::uint32_t RemotePort = 0;
+
+    friend bool operator==(const TcpRow&, const TcpRow&) = default;
+};
+
+// Packs four octets (first octet first) and a host-order port into a row's representation.
+constexpr std::uint32_t tcpRowAddress(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    return std::uint32_t{a} | std::uint32_t{b} << 8 | std::uint32_t{c} << 16 | std::uint32_t{d} << 24;
+}
+constexpr std::uint32_t tcpRowPort(std::uint16_t hostPort) {
+    return static_cast<std::uint32_t>((hostPort & 0xff) << 8 | hostPort >> 8);
+}
+
+class TcpTable {
+public:
+    virtual ~TcpTable() = default;
+    // Replaces rows with the IPv4 TCP sockets whose state is in `states`, sorted by local address,
+    // local port, remote address, remote port (each compared as a number, first octet most
+    // significant). IPv4-mapped sockets of dual-stack IPv6 sockets count as IPv4 rows. Returns
+    // false, with rows empty, when the table cannot be read.
+    virtual bool read(std::vector<TcpRow>& rows, TcpStateMask states = kAllTcpStates) = 0;
+};
+
+// Linux: netlink sock_diag (what `ss` uses); /proc/net/tcp and tcp6 when sock_diag is unavailable.
+std::unique_ptr<TcpTable> makeSystemTcpTable();
+
+// The two sources, unsorted, for tests and benchmarks. readTcpTableNetlink returns false when the
+// kernel does not answer the dump; readTcpTableProc reads `tcp` and `tcp6` in procNetDir.
+bool readTcpTableNetlink(std::vector<TcpRow>& rows, TcpStateMask states);
+bool readTcpTableProc(std::vector<TcpRow>& rows, TcpStateMask states,
+                      const std::string& procNetDir = "/proc/net");
+
+// Linux's TCP_* state number to the table's numbering; 0 for a number Linux does not define.
+std::uint32_t tcpStateFromLinux(unsigned linuxState);
+
+void sortTcpRows(std::vector<TcpRow>& rows);
+
+} // namespace orvex

@@ -1,0 +1,131 @@
+#include "tcphistory/ConnectionHistory.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr std::string_view kListening = "listening";
+
+// Columns 3 to 6 joined; no cell text contains a NUL.
+std::string keyOf(std::string_view localPort, std::string_view remoteIP, std::string_view remotePort,
+                  std::string_view status) {
+    std::string key;
+    key.reserve(localPort.size() + remoteIP.size() + remotePort.size() + status.size() + 3);
+    key.append(localPort).append(1, '\0').append(remoteIP).append(1, '\0');
+    key.append(remotePort).append(1, '\0').append(status);
+    return key;
+}
+
+bool rowMatches(const ConnectionHistory::Row& row, const TTcpConnStatus& record) {
+    return row[3] == record.LocalPort && row[4] == record.RemoteIP && row[5] == record.RemotePort &&
+           row[6] == record.Status;
+}
+
+} // namespace
+
+ConnectionHistory::ConnectionHistory(TcpTable& table, HistoryClock& clock) : table_(table), clock_(clock) {
+    rows_.resize(2);
+}
+
+void ConnectionHistory::create() {
+    clear();
+    setTitles(kCreationTitles);
+    setTimer(false);
+}
+
+void ConnectionHistory::setListening(bool on) {
+    if (listening_ != on) {
+        listening_ = on;
+        if (observer_) observer_->listeningSwitched(on);
+    }
+    setTimer(on);
+    if (on) appendMarker();
+}
+
+void ConnectionHistory::clear() {
+    setTimer(false);
+    rows_.assign(2, Row{});
+    keys_.clear();
+    if (observer_) observer_->historyReset();
+    setStartTime();
+    setTitles(kClearedTitles);
+    if (listening_) {
+        listening_ = false;
+        if (observer_) observer_->listeningSwitched(false);
+    }
+}
+
+void ConnectionHistory::tick() {
+    setTimer(false);
+    // The timer runs again after the tick whatever happened in it.
+    struct Restart {
+        ConnectionHistory& history;
+        ~Restart() { history.setTimer(true); }
+    } restart{*this};
+
+    std::vector<TTcpConnStatus> list;
+    ReadTcpConnections(table_, &list);
+    const std::size_t first = rows_.size() - 1;
+    for (const TTcpConnStatus& record : list)
+        if (IsNewConnection(record)) appendEntry(record);
+    if (rows_.size() - 1 > first && observer_) observer_->rowsAppended(first, rows_.size());
+    list.clear();
+    if (rows_.size() > kMaxRows) clear();
+}
+
+bool ConnectionHistory::IsNewConnection(const TTcpConnStatus& record) const {
+    if (!listening_ && record.Status == kListening) return false;
+    // The title row and the empty last row are not in the index; look at them directly.
+    if (rowMatches(rows_.front(), record) || rowMatches(rows_.back(), record)) return false;
+    return !keys_.contains(keyOf(record.LocalPort, record.RemoteIP, record.RemotePort, record.Status));
+}
+
+void ConnectionHistory::setTimer(bool on) {
+    if (timerOn_ == on) return;
+    timerOn_ = on;
+    if (observer_) observer_->timerSwitched(on);
+}
+
+void ConnectionHistory::setTitles(const Titles& titles) {
+    for (std::size_t column = 0; column < kColumns; ++column)
+        rows_.front()[column] = std::string(titles[column]);
+    if (observer_) observer_->titlesChanged();
+}
+
+void ConnectionHistory::setStartTime() {
+    std::string date = clock_.dateText();
+    std::string time = clock_.timeText();
+    startTime_ = std::string(kStartTimePrefix) + date + " " + time;
+    if (observer_) observer_->startTimeChanged(startTime_);
+}
+
+ConnectionHistory::Row& ConnectionHistory::appendRow() {
+    rows_.emplace_back();
+    return rows_[rows_.size() - 2];
+}
+
+void ConnectionHistory::appendEntry(const TTcpConnStatus& record) {
+    Row& row = appendRow();
+    row[0] = clock_.dateText();
+    row[1] = clock_.timeText();
+    row[2] = record.LocalIP;
+    row[3] = record.LocalPort;
+    row[4] = record.RemoteIP;
+    row[5] = record.RemotePort;
+    row[6] = record.Status;
+    keys_.insert(keyOf(row[3], row[4], row[5], row[6]));
+}
+
+void ConnectionHistory::appendMarker() {
+    const std::size_t first = rows_.size() - 1;
+    Row& row = appendRow();
+    row[0] = clock_.dateText();
+    row[1] = clock_.timeText();
+    row[2] = kMarkerText;
+    row[3] = kMarkerOn;
+    keys_.insert(keyOf(row[3], row[4], row[5], row[6]));
+    if (observer_) observer_->rowsAppended(first, rows_.size());
+    setStartTime();
+}
+
+} // namespace orvex

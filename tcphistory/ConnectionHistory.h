@@ -1,0 +1,101 @@
+// The connection history: a text table of the connections (and, on request, the listeners) seen
+// since recording was last started, with the recording state that goes with it. Plain C++; the
+// window shows the table and follows the state through HistoryObserver. UI thread only.
+#pragma once
+
+#include "tcphistory/TcpConnections.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace orvex {
+
+// Date and time texts in the user's regional short date and long time formats.
+class HistoryClock {
+public:
+    virtual ~HistoryClock() = default;
+    virtual std::string dateText() = 0;
+    virtual std::string timeText() = 0;
+};
+
+// Told after each change, so a view can follow. Row indexes are table rows (row 0 is the title row).
+class HistoryObserver {
+public:
+    virtual ~HistoryObserver() = default;
+    // The table was cut back to the title row and one empty row.
+    virtual void historyReset() {}
+    virtual void titlesChanged() {}
+    // The empty last row `first` and the rows after it were written; the table now has `rowCount` rows.
+    virtual void rowsAppended(std::size_t first, std::size_t rowCount) {
+        (void)first;
+        (void)rowCount;
+    }
+    virtual void timerSwitched(bool on) { (void)on; }
+    virtual void listeningSwitched(bool on) { (void)on; }
+    virtual void startTimeChanged(const std::string& text) { (void)text; }
+};
+
+class ConnectionHistory {
+public:
+    static constexpr std::size_t kColumns = 7;
+    // A tick that leaves more rows than this (title and empty last row counted) clears the history.
+    static constexpr std::size_t kMaxRows = 1000;
+    using Row = std::array<std::string, kColumns>;
+    using Titles = std::array<std::string_view, kColumns>;
+
+    static constexpr Titles kCreationTitles = {"Date",      "Time",     "Local-IP", "Local Port",
+                                               "Remote IP", "Rem.Port", "Status"};
+    static constexpr Titles kClearedTitles = {
+        "date", "time", "local-IP", "local port /service", "remote IP", "rem. port/service", "status"};
+    static constexpr std::string_view kStartTimePrefix = "TCP connection seit : ";
+    static constexpr std::string_view kMarkerText = "LISTENING PORTS";
+    static constexpr std::string_view kMarkerOn = "  ON";
+
+    // table and clock must outlive the history.
+    ConnectionHistory(TcpTable& table, HistoryClock& clock);
+
+    void setObserver(HistoryObserver* observer) { observer_ = observer; }
+
+    // Cell texts are UTF-8.
+    const std::vector<Row>& rows() const { return rows_; }
+    bool timerOn() const { return timerOn_; }
+    bool listening() const { return listening_; }
+    const std::string& startTime() const { return startTime_; }
+
+    // The state of a freshly created window: cleared, capitalised titles, recording off.
+    void create();
+    // The listening switch changed: on starts recording with a marker row, off stops it.
+    void setListening(bool on);
+    // Recording off, the table back to the lower-case titles and one empty row, switch off.
+    void clear();
+    // One poll: appends every new connection, clears when the table has grown past kMaxRows.
+    void tick();
+
+    bool IsNewConnection(const TTcpConnStatus& record) const;
+
+private:
+    void setTimer(bool on);
+    void setTitles(const Titles& titles);
+    void setStartTime();
+    // Writes the empty last row and adds a fresh one beneath; returns the row written.
+    Row& appendRow();
+    void appendEntry(const TTcpConnStatus& record);
+    void appendMarker();
+
+    TcpTable& table_;
+    HistoryClock& clock_;
+    HistoryObserver* observer_ = nullptr;
+    std::vector<Row> rows_;
+    // Keys (columns 3 to 6) of the history rows between the title row and the empty last row, so
+    // the new-connection test does not scan the table.
+    std::unordered_set<std::string> keys_;
+    bool timerOn_ = false;
+    bool listening_ = false;
+    std::string startTime_;
+};
+
+} // namespace orvex

@@ -1,0 +1,76 @@
+#include "tcphistory/TcpConnections.h"
+
+#include <cstdio>
+
+namespace orvex {
+
+const std::array<WellKnownPort, 29> WellKnownPorts = {{
+    {0, "LOOPBACK"}, {7, "ECHO"},     {9, "DISCRD"},    {13, "DAYTIM"},  {17, "QOTD"},   {19, "CHARGEN"},
+    {20, "FTP "},    {21, "FTPC"},    {23, "TELNET"},   {25, "SMTP"},    {37, "TIME"},   {43, "WHOIS"},
+    {53, "DNS "},    {67, "BOOTPS"},  {68, "BOOTPC"},   {69, "TFTP"},    {70, "GOPHER"}, {79, "FING"},
+    {80, "HTTP"},    {88, "KERB"},    {109, "POP2"},    {110, "POP3"},   {119, "NNTP"},  {123, "NTP "},
+    {135, "LOCSVC"}, {137, "NBNAME"}, {138, "NBDGRAM"}, {139, "NBSESS"}, {161, "SNMP"},
+}};
+
+const std::array<std::string_view, 13> TcpStateNames = {
+    "",          "closed",     "listening", "syn_sent", "syn_rcvd",  "established", "fin_wait1",
+    "fin_wait2", "close_wait", "closing",   "last_ack", "time_wait", "delete_tcb",
+};
+
+std::string FormatIPAddress(std::uint32_t address) {
+    char text[17];
+    int length = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "%3u.",
+                                address & 0xffu);
+        address >>= 8;
+    }
+    return std::string(text, static_cast<std::size_t>(length - 1));
+}
+
+std::string FormatPort(std::uint16_t port) {
+    for (const auto& known : WellKnownPorts)
+        if (known.Port == port) return std::string(known.Name);
+    char text[8];
+    const int length = std::snprintf(text, sizeof text, "%4u", unsigned{port});
+    return std::string(text, static_cast<std::size_t>(length));
+}
+
+namespace {
+
+std::uint16_t hostPort(std::uint32_t rowPort) {
+    // Only the low 16 bits carry the port, in network byte order.
+    return static_cast<std::uint16_t>((rowPort & 0xff) << 8 | (rowPort >> 8 & 0xff));
+}
+
+} // namespace
+
+TTcpConnStatus makeTcpConnStatus(const TcpRow& row) {
+    TTcpConnStatus record;
+    record.LocalIP = FormatIPAddress(row.LocalAddr);
+    record.LocalPort = FormatPort(hostPort(row.LocalPort));
+    if (row.RemoteAddr != 0) {
+        record.RemoteIP = FormatIPAddress(row.RemoteAddr);
+        record.RemotePort = FormatPort(hostPort(row.RemotePort));
+    } else {
+        record.RemoteIP = kNoRemote;
+        record.RemotePort = kNoRemote;
+    }
+    record.Status = row.State < TcpStateNames.size() ? TcpStateNames[row.State] : std::string_view();
+    return record;
+}
+
+void ReadTcpConnections(TcpTable& table, std::vector<TTcpConnStatus>* list) {
+    if (!list) return;
+    list->clear();
+    std::vector<TcpRow> rows;
+    if (!table.read(rows, tcpStateBit(TcpListen) | tcpStateBit(TcpEstablished))) return;
+    list->reserve(rows.size());
+    for (const TcpRow& row : rows) {
+        // The table may hand back more than was asked for (a fake, a source that cannot filter).
+        if (row.State != TcpListen && row.State != TcpEstablished) continue;
+        list->push_back(makeTcpConnStatus(row));
+    }
+}
+
+} // namespace orvex
