@@ -47,10 +47,10 @@ constexpr std::array<std::uint32_t, kLinuxStateCount> kStateFromLinux = {
 };
 
 std::uint32_t linuxStatesFor(TcpStateMask states) {
-    std::uint32_t linux = 0;
+    std::uint32_t mask = 0;
     for (unsigned s = 1; s < kLinuxStateCount; ++s)
-        if (states & (TcpStateMask{1} << kStateFromLinux[s])) linux |= 1u << s;
-    return linux;
+        if (states & (TcpStateMask{1} << kStateFromLinux[s])) mask |= 1u << s;
+    return mask;
 }
 
 std::uint32_t packIPv4(const std::uint8_t* octets) {

@@ -76,6 +76,7 @@ TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr
     bindHandlers();
     history_->setObserver(this);
     resize(kDesignWidth, kDesignHeight);
+    placeControls(); // a hidden window gets its resize event only when shown
     FormCreate();
 }
 

@@ -1,0 +1,310 @@
+#include "app/Application.h"
+#include "app/TForm1.h"
+#include "controls/TlxButton.h"
+#include "platform/ConnectionState.h"
+#include "tcphistory/HistoryGridModel.h"
+#include "tcphistory/SaveDialog.h"
+#include "tcphistory/TForm3.h"
+#include "tcphistory/XlsExport.h"
+#include "tests/support/FakeWinsock.h"
+#include "tests/support/RecordingNotifier.h"
+#include "tests/support/Screenshot.h"
+#include "tests/tcphistory/FakeTcpTable.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace orvex;
+
+namespace {
+
+class FakeConnection : public ConnectionState {
+public:
+    bool isConnected() override { return true; }
+};
+
+// Answers the save dialog at once: with a file name, or as if cancelled.
+class AnsweringSaveDialog : public SaveDialogRunner {
+public:
+    AnsweringSaveDialog() : previous_(setSaveDialogRunner(this)) {}
+    ~AnsweringSaveDialog() override { setSaveDialogRunner(previous_); }
+    bool run(QWidget*, TSaveDialog& dialog) override {
+        ++runs;
+        filter = dialog.Filter;
+        defaultExt = dialog.DefaultExt;
+        if (answer.isEmpty()) return false;
+        dialog.FileName = answer;
+        return true;
+    }
+    QString answer;
+    QString filter, defaultExt;
+    int runs = 0;
+
+private:
+    SaveDialogRunner* previous_;
+};
+
+QStringList gridRow(QTableView* grid, int row) {
+    QStringList cells;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        cells << grid->model()->index(row, c).data().toString();
+    return cells;
+}
+
+QStringList gridTitles(QTableView* grid) {
+    QStringList cells;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        cells << grid->model()->headerData(c, Qt::Horizontal).toString();
+    return cells;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class HistoryWindowTest : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<test::FakeTcpTable> table;
+    std::unique_ptr<test::RecordingNotifier> notices;
+    std::unique_ptr<TForm3> form;
+
+private slots:
+    void init() {
+        table = std::make_shared<test::FakeTcpTable>();
+        notices = std::make_unique<test::RecordingNotifier>();
+        form = std::make_unique<TForm3>(nullptr, table);
+    }
+
+    void cleanup() {
+        form.reset();
+        notices.reset();
+    }
+
+    void layoutMatchesTheWindowDefinition() {
+        QCOMPARE(form->windowTitle(), QStringLiteral(" TCPHistory "));
+        QCOMPARE(form->size(), QSize(702, 484));
+        QCOMPARE(form->stStart->geometry(), QRect(0, 0, 702, 484));
+        QVERIFY(form->stStart->title().startsWith(QStringLiteral("TCP connection seit : ")));
+        QCOMPARE(form->cbShowListeners->text(), QStringLiteral("Show Listening Ports"));
+        QCOMPARE(form->cbShowListeners->geometry(), QRect(8, 23, 143, 20));
+        QVERIFY(!form->cbShowListeners->isChecked());
+        QCOMPARE(form->sgConnHist->geometry(), QRect(7, 47, 688, 386));
+        const int widths[] = {84, 67, 161, 76, 114, 74, 105};
+        for (int c = 0; c < 7; ++c)
+            QCOMPARE(form->sgConnHist->columnWidth(c), widths[c]);
+        QCOMPARE(form->sgConnHist->verticalHeader()->defaultSectionSize(), 16);
+        QCOMPARE(form->sgConnHist->horizontalHeader()->height(), 16);
+        QVERIFY(form->sgConnHist->verticalHeader()->isHidden());
+        QCOMPARE(form->sgConnHist->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(form->sgConnHist->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QVERIFY(form->sgConnHist->font().fixedPitch());
+        QCOMPARE(gridTitles(form->sgConnHist),
+                 (QStringList{"Date", "Time", "Local-IP", "Local Port", "Remote IP", "Rem.Port", "Status"}));
+        QCOMPARE(form->sgConnHist->model()->rowCount(), 1); // the empty last row
+
+        struct Button {
+            TlxButton* button;
+            const char* caption;
+            QRect geometry;
+        };
+        const Button buttons[] = {{form->lxButton2, "History speichern", {356, 444, 120, 20}},
+                                  {form->sbClear, "History löschen", {484, 444, 120, 20}},
+                                  {form->lxButton1, "Schließen", {612, 444, 75, 20}}};
+        for (const auto& b : buttons) {
+            QCOMPARE(b.button->text(), QString::fromUtf8(b.caption));
+            QCOMPARE(b.button->geometry(), b.geometry);
+            QCOMPARE(b.button->font().family(), QStringLiteral("Verdana"));
+            QCOMPARE(b.button->font().pointSize(), 8);
+            QCOMPARE(b.button->cursor().shape(), Qt::PointingHandCursor);
+        }
+        QCOMPARE(form->Button1->text(), QStringLiteral("leeren"));
+        QCOMPARE(form->Button1->geometry(), QRect(232, 440, 75, 25));
+        QCOMPARE(form->Timer->interval(), 500);
+        QVERIFY(!form->Timer->isActive());
+        QCOMPARE(form->SaveDialog1.Filter, QStringLiteral("Excel (*.xls)|*.xls"));
+        QCOMPARE(qtNameFilters(form->SaveDialog1.Filter), QStringList{"Excel (*.xls)"});
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{form->stStart, form->cbShowListeners, form->sgConnHist,
+                                             form->lxButton2, form->sbClear, form->lxButton1, form->Button1})
+            QCOMPARE(form->findChild<QWidget*>(w->objectName()), w);
+
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(!form->Button1->isVisible());
+        // The grid grows with the window; the buttons keep to the bottom right corner.
+        form->resize(802, 584);
+        QCOMPARE(form->sgConnHist->geometry(), QRect(7, 47, 788, 486));
+        QCOMPARE(form->lxButton1->geometry(), QRect(712, 544, 75, 20));
+        QCOMPARE(form->lxButton2->geometry(), QRect(456, 544, 120, 20));
+    }
+
+    void checkBoxSwitchesRecording() {
+        table->rows = {test::listening(135), test::established(50000, 2, 80)};
+        form->cbShowListeners->click();
+        QVERIFY(form->Timer->isActive());
+        QCOMPARE(form->sgConnHist->model()->rowCount(), 2);
+        QCOMPARE(gridRow(form->sgConnHist, 0).mid(2), (QStringList{"LISTENING PORTS", "  ON", "", "", ""}));
+        QTRY_COMPARE_WITH_TIMEOUT(form->sgConnHist->model()->rowCount(), 4, 3000);
+        QCOMPARE(gridRow(form->sgConnHist, 1).mid(2),
+                 (QStringList{"  0.  0.  0.  0", "LOCSVC", "...", "...", "listening"}));
+        QCOMPARE(gridRow(form->sgConnHist, 2).mid(2),
+                 (QStringList{" 10.  0.  0.  1", "50000", " 10.  0.  0.  2", "HTTP", "established"}));
+        QVERIFY(form->Timer->isActive());
+
+        form->cbShowListeners->click();
+        QVERIFY(!form->Timer->isActive());
+        QCOMPARE(form->sgConnHist->model()->rowCount(), 4);
+    }
+
+    void clearWhileRecordingStopsAndUnticks() {
+        form->cbShowListeners->click();
+        form->sbClear->click();
+        QVERIFY(!form->Timer->isActive());
+        QVERIFY(!form->cbShowListeners->isChecked());
+        QCOMPARE(form->sgConnHist->model()->rowCount(), 1);
+        QCOMPARE(gridRow(form->sgConnHist, 0), QStringList(7, QString()));
+        QCOMPARE(gridTitles(form->sgConnHist), (QStringList{"date", "time", "local-IP", "local port /service",
+                                                            "remote IP", "rem. port/service", "status"}));
+        form->cbShowListeners->click();
+        form->Button1->click(); // the hidden "leeren" does the same
+        QVERIFY(!form->cbShowListeners->isChecked());
+        QCOMPARE(form->sgConnHist->model()->rowCount(), 1);
+    }
+
+    void escapeClosesEvenFromTheGrid() {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->sgConnHist->setFocus();
+        QTest::keyClick(form->sgConnHist, Qt::Key_A);
+        QVERIFY(form->isVisible());
+        QTest::keyClick(form->sgConnHist, Qt::Key_Escape);
+        QVERIFY(!form->isVisible());
+
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->lxButton1->click();
+        QVERIFY(!form->isVisible());
+    }
+
+    void recordingGoesOnWhileHidden() {
+        form->show();
+        form->cbShowListeners->click();
+        form->close();
+        QVERIFY(!form->isVisible());
+        table->rows = {test::established(40000, 9, 443)};
+        QTRY_COMPARE_WITH_TIMEOUT(form->sgConnHist->model()->rowCount(), 3, 3000);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(form->cbShowListeners->isChecked());
+        QCOMPARE(gridRow(form->sgConnHist, 1).at(3), QStringLiteral("40000"));
+    }
+
+    void savesTheWholeTable() {
+        QTemporaryDir dir;
+        AnsweringSaveDialog dialog;
+        form->cbShowListeners->click();
+        table->rows = {test::listening(20)};
+        form->TimerTimer();
+        const QString path = dir.filePath(QStringLiteral("history.xls"));
+        dialog.answer = path;
+        form->lxButton2->click();
+        QCOMPARE(dialog.runs, 1);
+        QCOMPARE(dialog.defaultExt, QStringLiteral(".xls"));
+        const std::string expected = xlsBytes(form->history().rows());
+        QCOMPARE(fileBytes(path), QByteArray(expected.data(), qsizetype(expected.size())));
+        QVERIFY(notices->shown.empty());
+
+        // Cancelled: nothing written.
+        QFile::remove(path);
+        dialog.answer.clear();
+        form->lxButton2->click();
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(notices->shown.empty());
+    }
+
+    void unwritableFileGoesToTheErrorReport() {
+        QTemporaryDir dir;
+        AnsweringSaveDialog dialog;
+        const QString path = dir.filePath(QStringLiteral("missing/h.xls"));
+        dialog.answer = path;
+        const std::size_t rows = form->history().rows().size();
+        form->lxButton2->click();
+        QCOMPARE(notices->shown.size(), std::size_t{1});
+        QCOMPARE(notices->shown[0].kind, test::ShownBox::Kind::Error);
+        QCOMPARE(notices->shown[0].caption, QStringLiteral("Orvex 1.7"));
+        QCOMPARE(
+            notices->shown[0].text,
+            QStringLiteral("Datei \"%1\" kann nicht erstellt werden. No such file or directory.").arg(path));
+        QCOMPARE(form->history().rows().size(), rows);
+    }
+
+    void screenshotWithRows() {
+        table->rows = {test::listening(135), test::listening(80, tcpRowAddress(127, 0, 0, 1)),
+                       test::established(50000, 2, 443), test::established(50001, 3, 8080),
+                       test::established(20, 4, 51234)};
+        form->cbShowListeners->click();
+        form->TimerTimer();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QVERIFY(!test::saveScreenshot(form.get(), QStringLiteral("TForm3")).isEmpty());
+    }
+};
+
+// The menu entry of the main window.
+class HistoryMenuTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void menuEmptiesEditIPAndShowsTheWindowModally() {
+        test::ScopedFakeWinsock winsock;
+        test::RecordingNotifier notices;
+        auto table = std::make_shared<test::FakeTcpTable>();
+        Windows windows = createWindows(Form1Services{std::make_shared<FakeConnection>(), table});
+        windows.Form1->show();
+        QVERIFY(QTest::qWaitForWindowExposed(windows.Form1.get()));
+        windows.Form1->editIP->setText(QStringLiteral("10.1.2.3"));
+        bool wasModal = false;
+        QTimer::singleShot(0, windows.Form3, [&] {
+            wasModal = windows.Form3->isVisible() && windows.Form3->isModal();
+            QTest::keyClick(windows.Form3->sgConnHist, Qt::Key_Escape);
+        });
+        windows.Form1->TCPHistory1->trigger();
+        QVERIFY(wasModal);
+        QVERIFY(!windows.Form3->isVisible());
+        QCOMPARE(windows.Form1->editIP->text(), QString());
+
+        // The window polls the table the main window was given.
+        windows.Form3->cbShowListeners->click();
+        windows.Form3->TimerTimer();
+        QVERIFY(table->reads >= 1);
+        windows.Form3->sbClear->click();
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        HistoryWindowTest window;
+        status |= QTest::qExec(&window, argc, argv);
+    }
+    {
+        HistoryMenuTest menu;
+        status |= QTest::qExec(&menu, argc, argv);
+    }
+    return status;
+}
+
+#include "HistoryWindowTest.moc"
