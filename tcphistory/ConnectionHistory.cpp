@@ -6,14 +6,14 @@ namespace {
 
 constexpr std::string_view kListening = "listening";
 
-// Columns 3 to 6 joined; no cell text contains a NUL.
-std::string keyOf(std::string_view localPort, std::string_view remoteIP, std::string_view remotePort,
-                  std::string_view status) {
-    std::string key;
-    key.reserve(localPort.size() + remoteIP.size() + remotePort.size() + status.size() + 3);
-    key.append(localPort).append(1, '\0').append(remoteIP).append(1, '\0');
-    key.append(remotePort).append(1, '\0').append(status);
-    return key;
+std::size_t combine(std::size_t seed, std::string_view text) {
+    return seed ^ (std::hash<std::string_view>{}(text) + 0x9e3779b97f4a7c15ull + (seed << 6) + (seed >> 2));
+}
+
+// Columns 3 to 6.
+std::size_t keyHash(std::string_view localPort, std::string_view remoteIP, std::string_view remotePort,
+                    std::string_view status) {
+    return combine(combine(combine(combine(0, localPort), remoteIP), remotePort), status);
 }
 
 bool rowMatches(const ConnectionHistory::Row& row, const TTcpConnStatus& record) {
@@ -45,7 +45,7 @@ void ConnectionHistory::setListening(bool on) {
 void ConnectionHistory::clear() {
     setTimer(false);
     rows_.assign(2, Row{});
-    keys_.clear();
+    index_.clear();
     if (observer_) observer_->historyReset();
     setStartTime();
     setTitles(kClearedTitles);
@@ -77,7 +77,11 @@ bool ConnectionHistory::IsNewConnection(const TTcpConnStatus& record) const {
     if (!listening_ && record.Status == kListening) return false;
     // The title row and the empty last row are not in the index; look at them directly.
     if (rowMatches(rows_.front(), record) || rowMatches(rows_.back(), record)) return false;
-    return !keys_.contains(keyOf(record.LocalPort, record.RemoteIP, record.RemotePort, record.Status));
+    const auto [first, last] =
+        index_.equal_range(keyHash(record.LocalPort, record.RemoteIP, record.RemotePort, record.Status));
+    for (auto hit = first; hit != last; ++hit)
+        if (rowMatches(rows_[hit->second], record)) return false;
+    return true;
 }
 
 void ConnectionHistory::setTimer(bool on) {
@@ -113,7 +117,12 @@ void ConnectionHistory::appendEntry(const TTcpConnStatus& record) {
     row[4] = record.RemoteIP;
     row[5] = record.RemotePort;
     row[6] = record.Status;
-    keys_.insert(keyOf(row[3], row[4], row[5], row[6]));
+    indexRow(rows_.size() - 2);
+}
+
+void ConnectionHistory::indexRow(std::size_t row) {
+    const Row& r = rows_[row];
+    index_.emplace(keyHash(r[3], r[4], r[5], r[6]), row);
 }
 
 void ConnectionHistory::appendMarker() {
@@ -123,7 +132,7 @@ void ConnectionHistory::appendMarker() {
     row[1] = clock_.timeText();
     row[2] = kMarkerText;
     row[3] = kMarkerOn;
-    keys_.insert(keyOf(row[3], row[4], row[5], row[6]));
+    indexRow(rows_.size() - 2);
     if (observer_) observer_->rowsAppended(first, rows_.size());
     setStartTime();
 }

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace orvex {
@@ -85,14 +85,15 @@ private:
     Row& appendRow();
     void appendEntry(const TTcpConnStatus& record);
     void appendMarker();
+    void indexRow(std::size_t row);
 
     TcpTable& table_;
     HistoryClock& clock_;
     HistoryObserver* observer_ = nullptr;
     std::vector<Row> rows_;
-    // Keys (columns 3 to 6) of the history rows between the title row and the empty last row, so
-    // the new-connection test does not scan the table.
-    std::unordered_set<std::string> keys_;
+    // Hash of columns 3 to 6 -> index of a history row between the title row and the empty last
+    // row, so the new-connection test does not scan the table. Hits are confirmed on the row's texts.
+    std::unordered_multimap<std::size_t, std::size_t> index_;
     bool timerOn_ = false;
     bool listening_ = false;
     std::string startTime_;

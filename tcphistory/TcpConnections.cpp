@@ -1,7 +1,5 @@
 #include "tcphistory/TcpConnections.h"
 
-#include <cstdio>
-
 namespace orvex {
 
 const std::array<WellKnownPort, 29> WellKnownPorts = {{
@@ -17,23 +15,43 @@ const std::array<std::string_view, 13> TcpStateNames = {
     "fin_wait2", "close_wait", "closing",   "last_ack", "time_wait", "delete_tcb",
 };
 
+namespace {
+
+// Right-aligned decimal in `width` characters padded with blanks (wider numbers are not cut), as
+// "%<width>u" prints it; written by hand because a poll formats tens of thousands of these.
+char* putPadded(char* out, unsigned value, int width) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int pad = width - count; pad > 0; --pad)
+        *out++ = ' ';
+    while (count > 0)
+        *out++ = digits[--count];
+    return out;
+}
+
+} // namespace
+
 std::string FormatIPAddress(std::uint32_t address) {
-    char text[17];
-    int length = 0;
+    char text[16];
+    char* end = text;
     for (int octet = 0; octet < 4; ++octet) {
-        length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "%3u.",
-                                address & 0xffu);
+        end = putPadded(end, address & 0xffu, 3);
+        *end++ = '.';
         address >>= 8;
     }
-    return std::string(text, static_cast<std::size_t>(length - 1));
+    return std::string(text, static_cast<std::size_t>(end - text - 1)); // without the last full stop
 }
 
 std::string FormatPort(std::uint16_t port) {
     for (const auto& known : WellKnownPorts)
         if (known.Port == port) return std::string(known.Name);
     char text[8];
-    const int length = std::snprintf(text, sizeof text, "%4u", unsigned{port});
-    return std::string(text, static_cast<std::size_t>(length));
+    const char* end = putPadded(text, port, 4);
+    return std::string(text, static_cast<std::size_t>(end - text));
 }
 
 namespace {
