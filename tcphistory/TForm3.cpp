@@ -51,10 +51,27 @@ QFont verdana8() {
     return QFont(QStringLiteral("Verdana"), 8);
 }
 
-TlxButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+// The three buttons share everything but the outer light line, the gradient end and the body.
+TlxButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry,
+                      TColor lightAndGradient, TColor body) {
     auto* button = new TlxButton(caption, geometry, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setFont(verdana8());
+    button->setCursor(Qt::PointingHandCursor);
+    button->setBorderStyle(lxbbsBoth);
+    button->setColorBorderTopOuter(lightAndGradient);
+    button->setColorBorderTopInner(cl3DLight);
+    button->setColorBottomInner(clBtnShadow);
+    button->setColorBorderBottomOuter(clBlack);
+    button->setColorGradient(lightAndGradient);
+    button->setColorGradientMouseEnter(14155735);
+    button->setColorMouseEnter(15456986);
+    button->setEdgeStyle(lxbegNorthWest);
+    button->setEdgeCut(8);
+    button->setGradientStyle(lxgsVertical);
+    button->setUseGradient(false);
+    button->setUseMouseOverColor(false);
+    button->setColor(body);
     return button;
 }
 
@@ -89,6 +106,18 @@ void TForm3::buildControls() {
     stStart = new QGroupBox(this);
     stStart->setObjectName(QStringLiteral("stStart"));
     stStart->setFont(pixelFont(QStringLiteral("Verdana"), 9));
+    // The look of the platform's visual styles, as on the main window: a thin rounded frame with the
+    // caption on its top line, over the window's white background.
+    stStart->setStyleSheet(QStringLiteral(
+        "QGroupBox#stStart { border: 1px solid #d5dfe5; border-radius: 3px; margin-top: 6px; background: "
+        "transparent; }"
+        "QGroupBox#stStart::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px;"
+        " top: 0px; padding: 0px 2px; color: #0046d5; }"
+        // Under a style sheet the header draws its sections in the sheet's font, not its own.
+        "QHeaderView { font-family: \"Liberation Mono\"; font-size: 11px; }"
+        // The fixed title row in the button face colour with raised cell edges.
+        "QHeaderView::section { background: #f0f0f0; padding: 0px 2px; border: none;"
+        " border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; }"));
 
     cbShowListeners = new QCheckBox(QStringLiteral("Show Listening Ports"), stStart);
     cbShowListeners->setObjectName(QStringLiteral("cbShowListeners"));
@@ -124,9 +153,12 @@ void TForm3::buildControls() {
     for (std::size_t column = 0; column < ConnectionHistory::kColumns; ++column)
         titles->resizeSection(static_cast<int>(column), kColumnWidths[column]);
 
-    lxButton2 = makeButton(stStart, "lxButton2", QStringLiteral("History speichern"), kSaveRect);
-    sbClear = makeButton(stStart, "sbClear", QStringLiteral("History löschen"), kClearRect);
-    lxButton1 = makeButton(stStart, "lxButton1", QStringLiteral("Schließen"), kCloseRect);
+    constexpr TColor kClearLight = 15790320; // red, green and blue 240
+    lxButton2 =
+        makeButton(stStart, "lxButton2", QStringLiteral("History speichern"), kSaveRect, clWhite, clWindow);
+    sbClear =
+        makeButton(stStart, "sbClear", QStringLiteral("History löschen"), kClearRect, kClearLight, clWhite);
+    lxButton1 = makeButton(stStart, "lxButton1", QStringLiteral("Schließen"), kCloseRect, clWhite, clWhite);
 
     Button1 = new QPushButton(QStringLiteral("leeren"), stStart);
     Button1->setObjectName(QStringLiteral("Button1"));

@@ -118,16 +118,30 @@ private slots:
             TlxButton* button;
             const char* caption;
             QRect geometry;
+            TColor lightAndGradient, body;
         };
-        const Button buttons[] = {{form->lxButton2, "History speichern", {356, 444, 120, 20}},
-                                  {form->sbClear, "History löschen", {484, 444, 120, 20}},
-                                  {form->lxButton1, "Schließen", {612, 444, 75, 20}}};
+        const Button buttons[] = {
+            {form->lxButton2, "History speichern", {356, 444, 120, 20}, clWhite, clWindow},
+            {form->sbClear, "History löschen", {484, 444, 120, 20}, 15790320, clWhite},
+            {form->lxButton1, "Schließen", {612, 444, 75, 20}, clWhite, clWhite}};
         for (const auto& b : buttons) {
             QCOMPARE(b.button->text(), QString::fromUtf8(b.caption));
             QCOMPARE(b.button->geometry(), b.geometry);
             QCOMPARE(b.button->font().family(), QStringLiteral("Verdana"));
             QCOMPARE(b.button->font().pointSize(), 8);
             QCOMPARE(b.button->cursor().shape(), Qt::PointingHandCursor);
+            QCOMPARE(b.button->ColorBorderTopOuter(), b.lightAndGradient);
+            QCOMPARE(b.button->ColorGradient(), b.lightAndGradient);
+            QCOMPARE(b.button->Color(), b.body);
+            QCOMPARE(b.button->BorderStyle(), lxbbsBoth);
+            QCOMPARE(b.button->EdgeStyle(), lxbegNorthWest);
+            QCOMPARE(b.button->EdgeCut(), 8);
+            QCOMPARE(b.button->ColorBorderTopInner(), cl3DLight);
+            QCOMPARE(b.button->ColorBottomInner(), clBtnShadow);
+            QCOMPARE(b.button->ColorBorderBottomOuter(), clBlack);
+            QCOMPARE(b.button->ColorGradientMouseEnter(), TColor(14155735));
+            QCOMPARE(b.button->ColorMouseEnter(), TColor(15456986));
+            QVERIFY(!b.button->UseGradient() && !b.button->UseMouseOverColor());
         }
         QCOMPARE(form->Button1->text(), QStringLiteral("leeren"));
         QCOMPARE(form->Button1->geometry(), QRect(232, 440, 75, 25));
@@ -143,6 +157,10 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QVERIFY(!form->Button1->isVisible());
+        // The fixed title row is drawn in the grid's font.
+        QCOMPARE(QFontInfo(form->sgConnHist->horizontalHeader()->font()).family(),
+                 QFontInfo(form->sgConnHist->font()).family());
+        QVERIFY(QFontInfo(form->sgConnHist->font()).fixedPitch());
         // The grid grows with the window; the buttons keep to the bottom right corner.
         form->resize(802, 584);
         QCOMPARE(form->sgConnHist->geometry(), QRect(7, 47, 788, 486));
@@ -271,7 +289,8 @@ private slots:
         test::ScopedFakeWinsock winsock;
         test::RecordingNotifier notices;
         auto table = std::make_shared<test::FakeTcpTable>();
-        Windows windows = createWindows(Form1Services{std::make_shared<FakeConnection>(), table});
+        Windows windows =
+            createWindows(Form1Services{.connection = std::make_shared<FakeConnection>(), .tcpTable = table});
         windows.Form1->show();
         QVERIFY(QTest::qWaitForWindowExposed(windows.Form1.get()));
         windows.Form1->editIP->setText(QStringLiteral("10.1.2.3"));
