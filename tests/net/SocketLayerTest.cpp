@@ -168,12 +168,6 @@ TEST(Addresses, TextAndBytes) {
               "'' ist kein gültiger Integerwert");
 }
 
-TEST(Addresses, HostByNameUsesTheLocalHostsFile) {
-    ScopedStack stack;
-    // "localhost" is in /etc/hosts; no query leaves the machine.
-    EXPECT_EQ(stack->TNxStackLinux::HostByName("localhost"), "127.0.0.1");
-}
-
 TEST(Waiting, ClosedHandleRaisesGracefulClose) {
     ScopedStack stack;
     TNxSocketHandle handle;
