@@ -21,6 +21,7 @@ inline constexpr const char* kMaxLineLengthExceeded = "Max. Zeilenlänge übersc
 inline constexpr const char* kIOHandlerPropInvalid = "Wert für IOHandler ist ungültig";
 inline constexpr const char* kUndefinedSituation = "Undefined situation";
 inline constexpr const char* kChunkStarted = "Chunk gestartet";
+inline constexpr const char* kHeadersTooLarge = "Die Kopfzeilen der Antwort sind zu groß.";
 } // namespace nxtext
 
 // The close of the peer while bytes are still owed.
@@ -51,6 +52,12 @@ public:
 class ENxURIException : public ENxException {
 public:
     using ENxException::ENxException;
+};
+
+// A reply whose header lines together exceed what any server sends.
+class ENxHeadersTooLarge : public ENxException {
+public:
+    ENxHeadersTooLarge() : ENxException(nxtext::kHeadersTooLarge) {}
 };
 
 // A chunked body announced a chunk size that no body can have.

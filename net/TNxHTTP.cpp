@@ -14,6 +14,8 @@ namespace {
 constexpr int kErrorBodyReadTimeout = 2000;
 // An error reply's body only travels in the exception; more than this is read and dropped.
 constexpr std::size_t kMaxErrorText = 1 << 20;
+// Each header line is bounded by MaxLineLength; their number is bounded by this total.
+constexpr std::size_t kMaxHeaderBytes = 1 << 20;
 
 class CappedTextStream : public TNxStream {
 public:
@@ -179,10 +181,13 @@ void TNxCustomHTTP::ReadStatusAndHeaders() {
         Response.ClearFields();
         Response.ResponseText.clear();
         Response.ResponseText = ReadLine();
+        std::size_t headerBytes = 0;
         try {
             while (true) {
                 std::string line = ReadLine();
                 if (line.empty()) break;
+                headerBytes += line.size() + 2;
+                if (headerBytes > kMaxHeaderBytes) throw ENxHeadersTooLarge();
                 Response.RawHeaders.Add(std::move(line));
             }
         } catch (const ENxConnClosedGracefully&) {

@@ -235,6 +235,15 @@ TEST_F(HttpReply, RaisesTheLineAndCloseErrors) {
         {"impossible chunk size",
          {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nfffffffffffffffff\r\n"},
          "Ungültige Chunk-Größe: fffffffffffffffff"},
+        {"endless header lines",
+         {"HTTP/1.1 200 OK\r\n" +
+          [] {
+              std::string lines;
+              for (int i = 0; i < 20000; ++i)
+                  lines += "X-Filler: " + std::string(50, 'f') + "\r\n";
+              return lines;
+          }()},
+         "Die Kopfzeilen der Antwort sind zu groß."},
         {"content range that is no number",
          {"HTTP/1.1 206 Partial\r\nContent-Range: bytes x-9/10\r\n\r\n"},
          "'x' ist kein gültiger Integerwert"},
