@@ -111,8 +111,8 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     client->setStyleSheet(QStringLiteral(
         "QGroupBox { border: 1px solid #d5dfe5; border-radius: 3px; margin-top: 6px; background: "
         "transparent; }"
-        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 7px; top: -1px;"
-        " padding: 0px 2px; color: #0046d5; }"));
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 5px; top: -1px;"
+        " padding: 0px 1px; color: #0046d5; }"));
     setCentralWidget(client);
 
     NxHTTP1 = makePublicAddressClient();
