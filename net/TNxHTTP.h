@@ -1,6 +1,11 @@
 // The blocking HTTP/1.1 client for GET requests. One thread uses a client at a time (in the
 // program, the UI thread, which the request blocks). The client owns its connection, its I/O
 // handler and its cookie store; a connection the server keeps open is reused by the next request.
+//
+// Redirects are reported, not followed (HandleRedirects is kept for callers that set it); no
+// secure transport exists, so "https" fails; the connect waits as long as the platform does.
+// A request that fails after it was sent closes its connection unless the reply was read to its
+// end, so the rest of a broken reply is never taken for the next one.
 #pragma once
 
 #include "net/TNxCookie.h"
