@@ -6,11 +6,13 @@
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
+#include "controls/TFormSize.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
 #include "net/TNxIcmpClient.h"
 #include "ping/PingBox.h"
 #include "platform/ConnectionState.h"
+#include "platform/MachineIdentity.h"
 #include "platform/NetworkAdapters.h"
 #include "platform/ProxySetting.h"
 #include "platform/TcpTable.h"
@@ -87,6 +89,7 @@ Form1Services systemForm1Services() {
     services.adapters = makeSystemNetworkAdapters();
     services.proxy = makeSystemProxySetting();
     services.tcpTable = makeSystemTcpTable();
+    services.identity = makeSystemMachineIdentity();
     return services;
 }
 
@@ -98,6 +101,20 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFont(pixelFont(QStringLiteral("Tahoma"), 11));
+
+    // The position only, per user and machine, in the per-user store; restored once the window is
+    // built (end of this constructor), saved when it is destroyed.
+    FormSize1 = new TFormSize(this, FormSizeServices{services_.identity, nullptr});
+    FormSize1->setObjectName(QStringLiteral("FormSize1"));
+    FormSize1->setLocation(plRegistry);
+    FormSize1->setSaveKey(QStringLiteral("Orvex"));
+    FormSize1->setSaveUser(true);
+    FormSize1->setSaveMachine(true);
+    FormSize1->setSavePosition(true);
+    FormSize1->setSaveSize(false);
+    FormSize1->setMagnet(false);
+    FormSize1->setMagnetDistance(32);
+    FormSize1->setDragAlways(false);
 
     client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -139,6 +156,7 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
 
     adjustSize();
     setFixedSize(size());
+    FormSize1->Loaded();
 }
 
 TForm1::~TForm1() = default;

@@ -18,6 +18,7 @@ class QAction;
 namespace orvex {
 
 class ConnectionState;
+class MachineIdentity;
 class NetworkAdapters;
 struct ComboUpdate;
 class TNxIcmpClient;
@@ -29,6 +30,7 @@ class TForm2;
 class TForm3;
 class TForm4;
 class TForm5;
+class TFormSize;
 class TlxButton;
 class TSpinEdit;
 class TStatusBar;
@@ -39,6 +41,7 @@ struct Form1Services {
     std::shared_ptr<NetworkAdapters> adapters; // own addresses, hardware addresses, gateways
     std::shared_ptr<ProxySetting> proxy; // the configured proxy, shown after a public-address query
     std::shared_ptr<TcpTable> tcpTable; // polled by the history window; the system's when null
+    std::shared_ptr<MachineIdentity> identity; // user and computer names of the stored placement
 };
 
 Form1Services systemForm1Services();
@@ -90,6 +93,7 @@ public:
     QAction* GooglePagerank1 = nullptr;
     QAction* Markennamen1 = nullptr;
     QAction* Info1 = nullptr;
+    TFormSize* FormSize1 = nullptr; // keeps the window's position between runs
 
     // The ping box's echo client, for the window's lifetime; its sequence numbers run on across
     // runs.

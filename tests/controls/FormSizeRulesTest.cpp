@@ -1,0 +1,308 @@
+#include "controls/FormSizeRules.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace orvex::formsize;
+
+namespace {
+
+ValueReader storeOf(std::map<std::string, std::string> values) {
+    return [values](const std::string& name) -> std::optional<std::string> {
+        const auto it = values.find(name);
+        if (it == values.end()) return std::nullopt;
+        return it->second;
+    };
+}
+
+} // namespace
+
+TEST(FormSizeRules, SectionNameJoinsKeyUserAndComputer) {
+    struct Case {
+        bool user, machine;
+        const char* expected;
+    } cases[] = {
+        {false, false, "Orvex"},
+        {true, false, "Orvex-anna"},
+        {false, true, "Orvex-WS1"},
+        {true, true, "Orvex-anna-WS1"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sectionName("Orvex", c.user, "anna", c.machine, "WS1"), c.expected);
+    // An empty name still gets its hyphen, so the place of each part stays fixed.
+    EXPECT_EQ(sectionName("Form1", true, "", true, "ws"), "Form1--ws");
+}
+
+TEST(FormSizeRules, ParseDecimalAcceptsOnlyWholeDecimalNumbers) {
+    struct Case {
+        const char* text;
+        std::optional<int> expected;
+    } cases[] = {
+        {"0", 0},
+        {"123", 123},
+        {"-40", -40},
+        {"+7", 7},
+        {"007", 7},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"+", std::nullopt},
+        {" 12", std::nullopt},
+        {"12 ", std::nullopt},
+        {"12px", std::nullopt},
+        {"1e3", std::nullopt},
+        {"0x10", std::nullopt},
+        {"$10", std::nullopt},
+        {"1.5", std::nullopt},
+        {"--1", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseDecimal(c.text), c.expected) << '"' << c.text << '"';
+}
+
+TEST(FormSizeRules, LoadRules) {
+    // A 392 x 470 window where the platform put it, on a 1280 x 1024 desktop.
+    const WindowRect current{100, 50, 492, 520};
+    struct Case {
+        const char* what;
+        std::map<std::string, std::string> stored;
+        bool saveSize;
+        bool currentlyMaximized;
+        WindowRect bounds;
+        bool maximized;
+        bool fromStore;
+    } cases[] = {
+        {"nothing stored keeps the current bounds", {}, false, false, current, false, false},
+        {"position only keeps the size",
+         {{"Left", "300"}, {"Top", "200"}},
+         false,
+         false,
+         {300, 200, 692, 670},
+         false,
+         true},
+        {"right edge beyond the desktop moves left by the excess",
+         {{"Left", "1000"}, {"Top", "10"}},
+         false,
+         false,
+         {888, 10, 1280, 480},
+         false,
+         true},
+        {"bottom edge beyond the desktop moves up by the excess",
+         {{"Left", "10"}, {"Top", "900"}},
+         false,
+         false,
+         {10, 554, 402, 1024},
+         false,
+         true},
+        {"negative left and top are kept",
+         {{"Left", "-300"}, {"Top", "-20"}},
+         false,
+         false,
+         {-300, -20, 92, 450},
+         false,
+         true},
+        {"garbage leaves the current value",
+         {{"Left", "12abc"}, {"Top", "77"}},
+         false,
+         false,
+         {100, 77, 492, 547},
+         false,
+         true},
+        {"only garbage counts as nothing stored",
+         {{"Left", "x"}, {"Top", ""}},
+         false,
+         false,
+         current,
+         false,
+         false},
+        {"size values are ignored without SaveSize",
+         {{"Left", "10"}, {"Top", "20"}, {"Right", "900"}, {"Bottom", "800"}},
+         false,
+         false,
+         {10, 20, 402, 490},
+         false,
+         true},
+        {"size values are read with SaveSize",
+         {{"Left", "10"}, {"Top", "20"}, {"Right", "900"}, {"Bottom", "800"}},
+         true,
+         false,
+         {10, 20, 900, 800},
+         false,
+         true},
+        {"a bad Right keeps the current right edge",
+         {{"Left", "10"}, {"Top", "20"}, {"Right", "wide"}, {"Bottom", "800"}},
+         true,
+         false,
+         {10, 20, 492, 800},
+         false,
+         true},
+        {"a stored width beyond the desktop ends on its right edge, hanging off the left",
+         {{"Left", "0"}, {"Top", "0"}, {"Right", "1500"}, {"Bottom", "600"}},
+         true,
+         false,
+         {-220, 0, 1280, 600},
+         false,
+         true},
+        {"a leftover Maximized of 1 maximizes without SaveSize",
+         {{"Left", "10"}, {"Top", "20"}, {"Maximized", "1"}},
+         false,
+         false,
+         {0, 0, 1280, 1024},
+         true,
+         true},
+        {"any number but 0 counts as maximized",
+         {{"Maximized", "-3"}},
+         false,
+         false,
+         {0, 0, 1280, 1024},
+         true,
+         true},
+        {"a stored 0 restores a maximized window", {{"Maximized", "0"}}, true, true, current, false, true},
+        {"a bad Maximized keeps the current state",
+         {{"Maximized", "yes"}},
+         true,
+         true,
+         {0, 0, 1280, 1024},
+         true,
+         false},
+    };
+    for (const auto& c : cases) {
+        LoadRequest request;
+        request.current = current;
+        request.currentlyMaximized = c.currentlyMaximized;
+        request.savePosition = true;
+        request.saveSize = c.saveSize;
+        request.desktopWidth = 1280;
+        request.desktopHeight = 1024;
+        const LoadedPlacement placed = loadPlacement(storeOf(c.stored), request);
+        EXPECT_EQ(placed.bounds, c.bounds)
+            << c.what << ": got " << placed.bounds.left << ',' << placed.bounds.top << ','
+            << placed.bounds.right << ',' << placed.bounds.bottom;
+        EXPECT_EQ(placed.maximized, c.maximized) << c.what;
+        EXPECT_EQ(placed.fromStore, c.fromStore) << c.what;
+    }
+}
+
+TEST(FormSizeRules, LoadReadsMaximizedEvenWithoutSaveSizeAndNothingElseItWasNotAskedFor) {
+    std::vector<std::string> asked;
+    const ValueReader spy = [&](const std::string& name) -> std::optional<std::string> {
+        asked.push_back(name);
+        return std::nullopt;
+    };
+    LoadRequest request;
+    request.current = {0, 0, 100, 100};
+    request.desktopWidth = 800;
+    request.desktopHeight = 600;
+    request.saveSize = false;
+    loadPlacement(spy, request);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Left", "Top", "Maximized"}));
+    asked.clear();
+    request.saveSize = true;
+    loadPlacement(spy, request);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Left", "Top", "Right", "Bottom", "Maximized"}));
+}
+
+TEST(FormSizeRules, LoadWithoutKnownDesktopDoesNotPullTheWindowOffScreen) {
+    LoadRequest request;
+    request.current = {10, 10, 410, 310};
+    request.saveSize = false;
+    const auto placed = loadPlacement(storeOf({{"Left", "500"}, {"Top", "400"}}), request);
+    EXPECT_EQ(placed.bounds, (WindowRect{500, 400, 900, 700}));
+}
+
+TEST(FormSizeRules, SaveWritesTheAskedValuesAsDecimalText) {
+    const WindowRect normal{-8, 1030, 384, 1500};
+    EXPECT_EQ(placementValues(normal, false, true, false),
+              (std::vector<NamedValue>{{"Left", "-8"}, {"Top", "1030"}}));
+    EXPECT_EQ(
+        placementValues(normal, true, true, true),
+        (std::vector<NamedValue>{
+            {"Left", "-8"}, {"Top", "1030"}, {"Right", "384"}, {"Bottom", "1500"}, {"Maximized", "1"}}));
+    EXPECT_EQ(placementValues(normal, false, false, true),
+              (std::vector<NamedValue>{{"Right", "384"}, {"Bottom", "1500"}, {"Maximized", "0"}}));
+    EXPECT_TRUE(placementValues(normal, true, false, false).empty());
+}
+
+TEST(FormSizeRules, MagnetLimitsFollowThePanels) {
+    const WindowRect screen{0, 0, 1280, 1024};
+    struct Case {
+        const char* what;
+        WindowRect available;
+        int left, top, right, bottom;
+    } cases[] = {
+        {"no panel", {0, 0, 1280, 1024}, 0, 0, 1280, 1024},
+        {"panel at the bottom", {0, 0, 1280, 984}, 0, 0, 1280, 984},
+        {"panel at the top", {0, 28, 1280, 1024}, 0, 28, 1280, 1024},
+        {"panel on the left", {64, 0, 1280, 1024}, 64, 0, 1280, 1024},
+        {"panel on the right", {0, 0, 1200, 1024}, 0, 0, 1200, 1024},
+        {"top bar and left dock", {70, 27, 1280, 1024}, 70, 27, 1280, 1024},
+    };
+    for (const auto& c : cases) {
+        const MagnetLimits limits = magnetLimits(screen, c.available);
+        EXPECT_EQ(limits.left, c.left) << c.what;
+        EXPECT_EQ(limits.top, c.top) << c.what;
+        EXPECT_EQ(limits.right, c.right) << c.what;
+        EXPECT_EQ(limits.bottom, c.bottom) << c.what;
+    }
+}
+
+TEST(FormSizeRules, MagnetRules) {
+    const MagnetLimits bottomPanel{0, 0, 1280, 984};
+    struct Case {
+        const char* what;
+        Point proposed;
+        int width, height;
+        Point expected;
+    } cases[] = {
+        {"free in the middle", {400, 300}, 400, 300, {400, 300}},
+        {"within 32 px of the panel: bottom rests on the panel", {400, 984 - 300 - 31}, 400, 300, {400, 684}},
+        {"exactly 32 px above the panel stays", {400, 984 - 300 - 32}, 400, 300, {400, 652}},
+        {"overlapping the panel is pulled up", {400, 900}, 400, 300, {400, 684}},
+        {"near the left edge", {31, 300}, 400, 300, {0, 300}},
+        {"32 px from the left edge stays", {32, 300}, 400, 300, {32, 300}},
+        {"off the left edge", {-50, 300}, 400, 300, {0, 300}},
+        {"near the top edge", {400, 10}, 400, 300, {400, 0}},
+        {"near the right edge", {1280 - 400 - 5, 300}, 400, 300, {880, 300}},
+        {"near a corner", {1280 - 400 - 5, 984 - 300 - 5}, 400, 300, {880, 684}},
+        {"taller than the space ends on the bottom limit", {400, 100}, 400, 1100, {400, -116}},
+        {"wider than the space ends on the right limit", {100, 300}, 1400, 300, {-120, 300}},
+    };
+    for (const auto& c : cases) {
+        const Point p = magnetPosition(c.proposed, c.width, c.height, bottomPanel, 32);
+        EXPECT_EQ(p, c.expected) << c.what << ": got " << p.x << ',' << p.y;
+    }
+    // Left and top limits come from panels on those edges.
+    EXPECT_EQ(magnetPosition({80, 40}, 100, 100, MagnetLimits{64, 28, 1280, 1024}, 32), (Point{64, 28}));
+    EXPECT_EQ(magnetPosition({5, 5}, 100, 100, MagnetLimits{0, 0, 1280, 1024}, 0), (Point{5, 5}));
+}
+
+TEST(FormSizeRules, RegistryKeyPathsMapToFilesInsideTheStoreFolder) {
+    struct Case {
+        const char* keyPath;
+        const char* expected;
+    } cases[] = {
+        {".\\FORM.INI", "/cfg/orvex/FORM.INI"},
+        {"FORM.INI", "/cfg/orvex/FORM.INI"},
+        {"Software\\Maker\\Orvex", "/cfg/orvex/Software/Maker/Orvex"},
+        {"\\Software\\\\Orvex\\", "/cfg/orvex/Software/Orvex"},
+        {"..\\..\\etc\\passwd", "/cfg/orvex/%2E%2E/%2E%2E/etc/passwd"},
+        {"a/b", "/cfg/orvex/a%2Fb"},
+        {"100%", "/cfg/orvex/100%25"},
+        {"...", "/cfg/orvex/..."},
+        {"", ""},
+        {".", ""},
+        {".\\.\\", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(registryKeyFile("/cfg/orvex", c.keyPath), c.expected) << c.keyPath;
+}
+
+TEST(FormSizeRules, IniNamesResolveAgainstTheCurrentDirectory) {
+    EXPECT_EQ(iniFilePath("/home/anna", ".\\FORM.INI"), "/home/anna/./FORM.INI");
+    EXPECT_EQ(iniFilePath("/home/anna/", "conf\\place.ini"), "/home/anna/conf/place.ini");
+    EXPECT_EQ(iniFilePath("/home/anna", "/etc/orvex.ini"), "/etc/orvex.ini");
+}

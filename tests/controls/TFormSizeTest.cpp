@@ -1,0 +1,459 @@
+#include "controls/TFormSize.h"
+#include "app/TForm1.h"
+#include "platform/MachineIdentity.h"
+#include "tests/support/RecordingNotifier.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace orvex;
+
+namespace {
+
+class FakeIdentity : public MachineIdentity {
+public:
+    FakeIdentity(std::string user, std::string computer)
+        : user_(std::move(user)), computer_(std::move(computer)) {}
+    std::string userName() override { return user_; }
+    std::string computerName() override { return computer_; }
+
+private:
+    std::string user_, computer_;
+};
+
+class FakeDesktop : public DesktopGeometry {
+public:
+    QRect desktop{0, 0, 1600, 1000};
+    QRect screen{0, 0, 1600, 1000};
+    QRect available{0, 0, 1600, 1000};
+    bool canPlace = true;
+    QRect virtualDesktop() override { return desktop; }
+    QRect primaryScreen() override { return screen; }
+    QRect primaryAvailable() override { return available; }
+    bool canPlaceWindows() override { return canPlace; }
+};
+
+QString readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+void sendMouse(QWidget* target, QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(local), QPointF(target->mapToGlobal(local)), button, buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+class TFormSizeTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> config;
+    std::shared_ptr<FakeDesktop> desktop;
+    std::unique_ptr<test::RecordingNotifier> notices;
+
+    QString storeFile() const { return config->path() + QStringLiteral("/orvex/FORM.INI"); }
+
+    std::unique_ptr<TForm1> mainWindow(const char* user, const char* computer) {
+        Form1Services services;
+        services.identity = std::make_shared<FakeIdentity>(user, computer);
+        return std::make_unique<TForm1>(std::move(services));
+    }
+
+    // A resizable window with a control that takes mouse presses, and a registry placement of its own.
+    struct Plain {
+        std::unique_ptr<QWidget> window;
+        TFormSize* formSize = nullptr;
+        QLineEdit* edit = nullptr;
+    };
+    Plain plainWindow(const char* user = "anna", const char* computer = "ws1") {
+        Plain p;
+        p.window = std::make_unique<QWidget>();
+        p.window->setObjectName(QStringLiteral("Form7"));
+        p.window->setGeometry(100, 100, 300, 200);
+        p.edit = new QLineEdit(p.window.get());
+        p.edit->setGeometry(10, 10, 100, 22);
+        p.formSize = new TFormSize(p.window.get(),
+                                   FormSizeServices{std::make_shared<FakeIdentity>(user, computer), desktop});
+        p.formSize->setLocation(plRegistry);
+        p.formSize->setSaveKey(QStringLiteral("Test"));
+        p.formSize->setSaveUser(true);
+        p.formSize->setSaveMachine(true);
+        p.formSize->setSaveSize(false);
+        return p;
+    }
+
+    void store(const QString& section, std::initializer_list<std::pair<const char*, const char*>> values) {
+        QSettings settings(storeFile(), QSettings::IniFormat);
+        for (const auto& [name, value] : values)
+            settings.setValue(section + QLatin1Char('/') + QLatin1String(name), QString::fromLatin1(value));
+    }
+
+private slots:
+    void init() {
+        config = std::make_unique<QTemporaryDir>();
+        QVERIFY(config->isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config->path()));
+        desktop = std::make_shared<FakeDesktop>();
+        notices = std::make_unique<test::RecordingNotifier>();
+    }
+
+    void cleanup() {
+        QVERIFY2(notices->shown.empty(), "the placement never shows a message");
+        notices.reset();
+        config.reset();
+    }
+
+    void constructionRejectsOwnersThatAreNotWindows() {
+        QObject plainObject;
+        QWidget window;
+        auto* child = new QWidget(&window);
+        for (QObject* owner : {static_cast<QObject*>(nullptr), &plainObject, static_cast<QObject*>(child)}) {
+            try {
+                TFormSize formSize(owner);
+                QFAIL("constructed on an owner that is not a window");
+            } catch (const EFormSizeError& e) {
+                QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Control parent must be a form!"));
+            }
+        }
+        QVERIFY(window.findChildren<TFormSize*>().isEmpty());
+    }
+
+    void constructionRejectsASecondComponent() {
+        QWidget window;
+        auto* first = new TFormSize(&window);
+        try {
+            new TFormSize(&window);
+            QFAIL("a second TFormSize was constructed");
+        } catch (const EFormSizeError& e) {
+            QCOMPARE(QString::fromUtf8(e.what()),
+                     QStringLiteral("The form already contains a TFormSize component"));
+        }
+        QCOMPARE(window.findChildren<TFormSize*>(), QList<TFormSize*>{first});
+    }
+
+    void constructionValues() {
+        QWidget window;
+        window.setObjectName(QStringLiteral("Form9"));
+        TFormSize* f = new TFormSize(&window);
+        QCOMPARE(f->Location(), int(plIniFile));
+        QCOMPARE(f->SaveName(), QStringLiteral(".\\FORM.INI"));
+        QCOMPARE(f->SaveKey(), QStringLiteral("Form9"));
+        QCOMPARE(f->SaveUser(), false);
+        QCOMPARE(f->SaveMachine(), false);
+        QCOMPARE(f->SavePosition(), true);
+        QCOMPARE(f->SaveSize(), true);
+        QCOMPARE(f->Magnet(), false);
+        QCOMPARE(f->MagnetDistance(), 32);
+        QCOMPARE(f->DragAlways(), false);
+        QCOMPARE(f->Version(), QStringLiteral("1.3.0.0"));
+        QVERIFY(f->setProperty("Version", QStringLiteral("2.0")));
+        QCOMPARE(f->property("Version").toString(), QStringLiteral("1.3.0.0"));
+    }
+
+    void mainWindowValues() {
+        auto form = mainWindow("anna", "ws1");
+        TFormSize* f = form->FormSize1;
+        QVERIFY(f);
+        QCOMPARE(f->objectName(), QStringLiteral("FormSize1"));
+        QCOMPARE(f->Location(), int(plRegistry));
+        QCOMPARE(f->SaveName(), QStringLiteral(".\\FORM.INI"));
+        QCOMPARE(f->SaveKey(), QStringLiteral("Orvex"));
+        QVERIFY(f->SaveUser() && f->SaveMachine() && f->SavePosition());
+        QVERIFY(!f->SaveSize() && !f->Magnet() && !f->DragAlways());
+        QCOMPARE(f->MagnetDistance(), 32);
+        QCOMPARE(f->sectionName(), QStringLiteral("Orvex-anna-ws1"));
+    }
+
+    void mainWindowReopensWhereItWasClosed() {
+        {
+            auto form = mainWindow("anna", "ws1");
+            // First run: nothing stored, so the window system chooses the place.
+            QVERIFY(!form->testAttribute(Qt::WA_Moved));
+            QVERIFY(!QFile::exists(storeFile()));
+            form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+            form->move(123, 77);
+            QCOMPARE(form->pos(), QPoint(123, 77));
+            form->close();
+            QVERIFY(!QFile::exists(storeFile())); // closing hides; the store is written at destruction
+        }
+        QCOMPARE(readAll(storeFile()), QStringLiteral("[Orvex-anna-ws1]\nLeft=123\nTop=77\n"));
+
+        auto again = mainWindow("anna", "ws1");
+        QCOMPARE(again->pos(), QPoint(123, 77));
+        again->show();
+        QVERIFY(QTest::qWaitForWindowExposed(again.get()));
+        QCOMPARE(again->pos(), QPoint(123, 77));
+    }
+
+    void usersAndComputersKeepSeparatePlaces() {
+        struct Run {
+            const char* user;
+            const char* computer;
+            QPoint place;
+        } runs[] = {{"anna", "ws1", {10, 20}}, {"bob", "ws1", {300, 200}}, {"anna", "ws2", {50, 60}}};
+        for (const auto& run : runs) {
+            auto form = mainWindow(run.user, run.computer);
+            form->move(run.place);
+        }
+        QSettings settings(storeFile(), QSettings::IniFormat);
+        QCOMPARE(settings.childGroups(),
+                 (QStringList{QStringLiteral("Orvex-anna-ws1"), QStringLiteral("Orvex-anna-ws2"),
+                              QStringLiteral("Orvex-bob-ws1")}));
+        for (const auto& run : runs)
+            QCOMPARE(mainWindow(run.user, run.computer)->pos(), run.place);
+    }
+
+    void loadRules_data() {
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("top");
+        QTest::addColumn<QPoint>("expected");
+        // The window's frame is 300 x 200 before it is shown; the desktop 1600 x 1000.
+        QTest::newRow("stored place") << "40"
+                                      << "60" << QPoint(40, 60);
+        QTest::newRow("right edge beyond the desktop") << "1500"
+                                                       << "60" << QPoint(1300, 60);
+        QTest::newRow("bottom edge beyond the desktop") << "40"
+                                                        << "950" << QPoint(40, 800);
+        QTest::newRow("negative left kept") << "-250"
+                                            << "-30" << QPoint(-250, -30);
+        QTest::newRow("garbage left") << "left"
+                                      << "60" << QPoint(100, 60);
+    }
+
+    void loadRules() {
+        QFETCH(QString, left);
+        QFETCH(QString, top);
+        QFETCH(QPoint, expected);
+        store(QStringLiteral("Test-anna-ws1"),
+              {{"Left", qPrintable(left)}, {"Top", qPrintable(top)}, {"Right", "999"}, {"Bottom", "999"}});
+        Plain p = plainWindow();
+        p.formSize->Loaded();
+        QCOMPARE(p.window->pos(), expected);
+        QCOMPARE(p.window->size(), QSize(300, 200)); // size values are not used without SaveSize
+    }
+
+    void garbageOnlyLeavesThePlatformChoice() {
+        store(QStringLiteral("Test-anna-ws1"), {{"Left", "1e3"}, {"Top", ""}, {"Maximized", "x"}});
+        Plain p = plainWindow();
+        p.window->setAttribute(Qt::WA_Moved, false);
+        p.formSize->Loaded();
+        QVERIFY(!p.window->testAttribute(Qt::WA_Moved));
+        QVERIFY(!p.window->isMaximized());
+    }
+
+    void corruptStoreCountsAsNothingStored() {
+        writeFile(storeFile(), QByteArray("\x00\xff[[[Test-anna-ws1\nLeft=5\n\x01", 27));
+        Plain p = plainWindow();
+        p.formSize->Loaded();
+        QCOMPARE(p.window->pos(), QPoint(100, 100));
+    }
+
+    void leftoverMaximizedStillMaximizes() {
+        store(QStringLiteral("Test-anna-ws1"), {{"Left", "40"}, {"Top", "60"}, {"Maximized", "1"}});
+        Plain p = plainWindow();
+        p.formSize->Loaded();
+        QVERIFY(p.window->isMaximized());
+        QCOMPARE(p.window->geometry(), QRect(0, 0, 1600, 1000));
+    }
+
+    void loadRunsOnceAndOnlyWithSavePosition() {
+        store(QStringLiteral("Test-anna-ws1"), {{"Left", "40"}, {"Top", "60"}});
+        Plain off = plainWindow();
+        off.formSize->setSavePosition(false);
+        off.formSize->Loaded();
+        QCOMPARE(off.window->pos(), QPoint(100, 100));
+
+        Plain p = plainWindow();
+        p.formSize->Loaded();
+        p.window->move(500, 500);
+        p.formSize->Loaded();
+        QCOMPARE(p.window->pos(), QPoint(500, 500));
+    }
+
+    void saveWithSizeWritesTheNormalRectangle() {
+        {
+            Plain p = plainWindow();
+            p.formSize->setSaveSize(true);
+            p.formSize->Loaded();
+            p.window->setGeometry(200, 150, 400, 250);
+            p.window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(p.window.get()));
+            const QRect frame = p.window->frameGeometry();
+            p.window.reset();
+            QSettings settings(storeFile(), QSettings::IniFormat);
+            settings.beginGroup(QStringLiteral("Test-anna-ws1"));
+            QCOMPARE(settings.childKeys(), (QStringList{"Bottom", "Left", "Maximized", "Right", "Top"}));
+            QCOMPARE(settings.value("Left").toString(), QString::number(frame.left()));
+            QCOMPARE(settings.value("Top").toString(), QString::number(frame.top()));
+            QCOMPARE(settings.value("Right").toString(), QString::number(frame.left() + frame.width()));
+            QCOMPARE(settings.value("Bottom").toString(), QString::number(frame.top() + frame.height()));
+            QCOMPARE(settings.value("Maximized").toString(), QStringLiteral("0"));
+        }
+        // ...and a new window comes back in the same frame.
+        Plain again = plainWindow();
+        again.formSize->setSaveSize(true);
+        again.formSize->Loaded();
+        again.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(again.window.get()));
+        QCOMPARE(again.window->geometry(), QRect(200, 150, 400, 250));
+    }
+
+    void emptyNameOrKeySwitchesStoringOff() {
+        for (int which = 0; which < 2; ++which) {
+            Plain p = plainWindow();
+            if (which == 0)
+                p.formSize->setSaveName(QString());
+            else
+                p.formSize->setSaveKey(QString());
+            p.formSize->Loaded();
+            p.window->move(7, 7);
+        }
+        QVERIFY(!QFile::exists(storeFile()));
+    }
+
+    void iniFileLocationIsRelativeToTheCurrentDirectory() {
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(config->path()));
+        {
+            Plain p = plainWindow();
+            p.formSize->setLocation(plIniFile);
+            p.formSize->setSaveName(QStringLiteral("sub\\place.ini"));
+            p.window->move(31, 41);
+        }
+        QDir::setCurrent(previous);
+        QCOMPARE(readAll(config->path() + QStringLiteral("/sub/place.ini")),
+                 QStringLiteral("[Test-anna-ws1]\nLeft=31\nTop=41\n"));
+        QVERIFY(!QFile::exists(storeFile()));
+    }
+
+    void saveKeepsEverythingElseAndReplacesTheFileWhole() {
+        store(QStringLiteral("Other-app"), {{"Left", "1"}, {"Colour", "blue"}});
+        store(QStringLiteral("Test-anna-ws1"), {{"Left", "5"}, {"Top", "6"}, {"Extra", "kept"}});
+        const ino_t before = inodeOf(storeFile());
+        QVERIFY(before != 0);
+        {
+            Plain p = plainWindow();
+            p.window->move(70, 80);
+        }
+        // Written beside and renamed over: a crash mid-write cannot leave half a file.
+        QVERIFY(inodeOf(storeFile()) != before);
+        QSettings settings(storeFile(), QSettings::IniFormat);
+        QCOMPARE(settings.value("Other-app/Colour").toString(), QStringLiteral("blue"));
+        QCOMPARE(settings.value("Other-app/Left").toString(), QStringLiteral("1"));
+        QCOMPARE(settings.value("Test-anna-ws1/Extra").toString(), QStringLiteral("kept"));
+        QCOMPARE(settings.value("Test-anna-ws1/Left").toString(), QStringLiteral("70"));
+        QCOMPARE(settings.value("Test-anna-ws1/Top").toString(), QStringLiteral("80"));
+    }
+
+    void unwritableStoreIsLeftAloneWithoutAMessage() {
+        // The store's folder is taken by a file, so nothing can be written there (even as root).
+        writeFile(config->path() + QStringLiteral("/orvex"), "not a folder");
+        {
+            Plain p = plainWindow();
+            p.window->move(70, 80);
+        }
+        QCOMPARE(readAll(config->path() + QStringLiteral("/orvex")), QStringLiteral("not a folder"));
+        // cleanup() checks that no message was shown.
+    }
+
+    void positionIsNeitherAppliedNorStoredWhereWindowsCannotBePlaced() {
+        store(QStringLiteral("Test-anna-ws1"), {{"Left", "40"}, {"Top", "60"}});
+        desktop->canPlace = false;
+        {
+            Plain p = plainWindow();
+            p.formSize->setSaveSize(true);
+            p.formSize->Loaded();
+            QCOMPARE(p.window->pos(), QPoint(100, 100));
+            p.window->setGeometry(0, 0, 500, 400);
+        }
+        QSettings settings(storeFile(), QSettings::IniFormat);
+        settings.beginGroup(QStringLiteral("Test-anna-ws1"));
+        QCOMPARE(settings.value("Left").toString(), QStringLiteral("40"));
+        QCOMPARE(settings.value("Top").toString(), QStringLiteral("60"));
+        QCOMPARE(settings.value("Right").toString(), QStringLiteral("540"));
+        QCOMPARE(settings.value("Bottom").toString(), QStringLiteral("460"));
+    }
+
+    void magnetKeepsTheWindowOffThePanel() {
+        desktop->screen = QRect(0, 0, 1600, 1000);
+        desktop->available = QRect(0, 0, 1600, 960); // a 40-px panel at the bottom
+        Plain p = plainWindow();
+        p.formSize->setMagnet(true);
+        p.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(p.window.get()));
+        const int height = p.window->frameGeometry().height();
+
+        struct Move {
+            QPoint to;
+            QPoint expected;
+        } moves[] = {
+            {{400, 960 - height - 31}, {400, 960 - height}}, // bottom edge rests on the panel's top
+            {{400, 960 - height - 40}, {400, 960 - height - 40}},
+            {{20, 300}, {0, 300}},
+            {{400, 900}, {400, 960 - height}},
+        };
+        for (const auto& m : moves) {
+            p.window->move(m.to);
+            QTRY_COMPARE(p.window->pos(), m.expected);
+        }
+        p.formSize->setMagnet(false);
+        p.window->move(20, 300);
+        QCOMPARE(p.window->pos(), QPoint(20, 300));
+    }
+
+    void dragAlwaysMovesTheWindowFromItsClientArea() {
+        Plain p = plainWindow();
+        p.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(p.window.get()));
+        const QPoint start = p.window->pos();
+        const QPoint grip(150, 120); // empty client area
+
+        // Off: a press on the client area does nothing.
+        sendMouse(p.window.get(), QEvent::MouseButtonPress, grip, Qt::LeftButton);
+        sendMouse(p.window.get(), QEvent::MouseMove, grip + QPoint(30, 40), Qt::LeftButton);
+        sendMouse(p.window.get(), QEvent::MouseButtonRelease, grip + QPoint(30, 40), Qt::NoButton);
+        QCOMPARE(p.window->pos(), start);
+
+        p.formSize->setDragAlways(true);
+        sendMouse(p.window.get(), QEvent::MouseButtonPress, grip, Qt::LeftButton);
+        sendMouse(p.window.get(), QEvent::MouseMove, grip + QPoint(30, 40), Qt::LeftButton);
+        QCOMPARE(p.window->pos(), start + QPoint(30, 40));
+        sendMouse(p.window.get(), QEvent::MouseButtonRelease, grip, Qt::NoButton);
+        // After the release the mouse no longer drags.
+        sendMouse(p.window.get(), QEvent::MouseMove, grip + QPoint(90, 90), Qt::NoButton);
+        QCOMPARE(p.window->pos(), start + QPoint(30, 40));
+
+        // A control that takes the press keeps it: typing fields are not grips.
+        sendMouse(p.edit, QEvent::MouseButtonPress, QPoint(5, 5), Qt::LeftButton);
+        sendMouse(p.edit, QEvent::MouseMove, QPoint(50, 50), Qt::LeftButton);
+        sendMouse(p.edit, QEvent::MouseButtonRelease, QPoint(50, 50), Qt::NoButton);
+        QCOMPARE(p.window->pos(), start + QPoint(30, 40));
+    }
+};
+
+QTEST_MAIN(TFormSizeTest)
+#include "TFormSizeTest.moc"
