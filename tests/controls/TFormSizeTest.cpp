@@ -227,42 +227,13 @@ private slots:
             QCOMPARE(mainWindow(run.user, run.computer)->pos(), run.place);
     }
 
-    void loadRules_data() {
-        QTest::addColumn<QString>("left");
-        QTest::addColumn<QString>("top");
-        QTest::addColumn<QPoint>("expected");
-        // The window's frame is 300 x 200 before it is shown; the desktop 1600 x 1000.
-        QTest::newRow("stored place") << "40"
-                                      << "60" << QPoint(40, 60);
-        QTest::newRow("right edge beyond the desktop") << "1500"
-                                                       << "60" << QPoint(1300, 60);
-        QTest::newRow("bottom edge beyond the desktop") << "40"
-                                                        << "950" << QPoint(40, 800);
-        QTest::newRow("negative left kept") << "-250"
-                                            << "-30" << QPoint(-250, -30);
-        QTest::newRow("garbage left") << "left"
-                                      << "60" << QPoint(100, 60);
-    }
-
-    void loadRules() {
-        QFETCH(QString, left);
-        QFETCH(QString, top);
-        QFETCH(QPoint, expected);
-        store(QStringLiteral("Test-anna-ws1"),
-              {{"Left", qPrintable(left)}, {"Top", qPrintable(top)}, {"Right", "999"}, {"Bottom", "999"}});
+    void loadHoldsTheWindowToTheReportedDesktop() {
+        // The frame is 300 x 200 before the window is shown; the fake desktop is 1600 x 1000.
+        store(QStringLiteral("Test-anna-ws1"), {{"Left", "1500"}, {"Top", "-30"}, {"Right", "999"}});
         Plain p = plainWindow();
         p.formSize->Loaded();
-        QCOMPARE(p.window->pos(), expected);
+        QCOMPARE(p.window->pos(), QPoint(1300, -30));
         QCOMPARE(p.window->size(), QSize(300, 200)); // size values are not used without SaveSize
-    }
-
-    void garbageOnlyLeavesThePlatformChoice() {
-        store(QStringLiteral("Test-anna-ws1"), {{"Left", "1e3"}, {"Top", ""}, {"Maximized", "x"}});
-        Plain p = plainWindow();
-        p.window->setAttribute(Qt::WA_Moved, false);
-        p.formSize->Loaded();
-        QVERIFY(!p.window->testAttribute(Qt::WA_Moved));
-        QVERIFY(!p.window->isMaximized());
     }
 
     void corruptStoreCountsAsNothingStored() {
@@ -278,20 +249,6 @@ private slots:
         p.formSize->Loaded();
         QVERIFY(p.window->isMaximized());
         QCOMPARE(p.window->geometry(), QRect(0, 0, 1600, 1000));
-    }
-
-    void loadRunsOnceAndOnlyWithSavePosition() {
-        store(QStringLiteral("Test-anna-ws1"), {{"Left", "40"}, {"Top", "60"}});
-        Plain off = plainWindow();
-        off.formSize->setSavePosition(false);
-        off.formSize->Loaded();
-        QCOMPARE(off.window->pos(), QPoint(100, 100));
-
-        Plain p = plainWindow();
-        p.formSize->Loaded();
-        p.window->move(500, 500);
-        p.formSize->Loaded();
-        QCOMPARE(p.window->pos(), QPoint(500, 500));
     }
 
     void saveWithSizeWritesTheNormalRectangle() {

@@ -47,14 +47,3 @@ TEST(MachineIdentity, ConfigHomeFollowsTheXdgRules) {
         EXPECT_EQ(configHomeFrom(c.xdg, c.home, c.passwdHome), c.expected)
             << (c.xdg ? c.xdg : "(unset)") << " / " << (c.home ? c.home : "(unset)");
 }
-
-TEST(MachineIdentity, ConfigHomeReadsTheEnvironment) {
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    const std::string previous = saved ? saved : "";
-    ::setenv("XDG_CONFIG_HOME", "/tmp/orvex-config-test", 1);
-    EXPECT_EQ(userConfigHome(), "/tmp/orvex-config-test");
-    if (saved)
-        ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
-}
