@@ -108,12 +108,13 @@ bool dumpFamily(int sock, std::uint8_t family, std::uint32_t linuxStates, TcpSta
         static_cast<ssize_t>(sizeof message))
         return false;
 
-    // The kernel fills at most 32 KiB per read of a dump; a larger buffer would stay unused.
-    static thread_local std::array<char, 32768> buffer;
+    // The kernel fills at most 32 KiB per read of a dump; twice that leaves room to spare.
+    static thread_local std::array<char, 65536> buffer;
     for (;;) {
-        const ssize_t got = ::recv(sock, buffer.data(), buffer.size(), 0);
+        const ssize_t got = ::recv(sock, buffer.data(), buffer.size(), MSG_TRUNC);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
+        // A cut datagram would lose rows without a trace: treat it as a failed read.
+        if (got <= 0 || static_cast<std::size_t>(got) > buffer.size()) return false;
         // Walked by hand: the NLMSG_* macros use C casts.
         std::size_t offset = 0;
         const auto length = static_cast<std::size_t>(got);
@@ -189,23 +190,12 @@ bool readProcFile(const std::string& path, int family, TcpStateMask states, std:
 class LinuxTcpTable final : public TcpTable {
 public:
     bool read(std::vector<TcpRow>& rows, TcpStateMask states) override {
-        rows.clear();
-        if (!useProc_) {
-            if (readTcpTableNetlink(rows, states)) {
-                sortTcpRows(rows);
-                return true;
-            }
-            // Without sock_diag (module missing, seccomp) the text table still works, only slower.
-            useProc_ = true;
-        }
-        const bool ok = readTcpTableProc(rows, states);
+        // Without sock_diag (module missing, seccomp) the text table still works, only slower.
+        const bool ok = readTcpTableNetlink(rows, states) || readTcpTableProc(rows, states);
         if (!ok) rows.clear();
         sortTcpRows(rows);
         return ok;
     }
-
-private:
-    bool useProc_ = false;
 };
 
 } // namespace
