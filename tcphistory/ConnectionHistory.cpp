@@ -1,5 +1,7 @@
 #include "tcphistory/ConnectionHistory.h"
 
+#include <functional>
+
 namespace orvex {
 
 namespace {
