@@ -97,7 +97,7 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     : QMainWindow(parent), publicAddressHost(defaultPublicAddressHost()), services_(std::move(services)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFont(pixelFont(QStringLiteral("Tahoma"), 11));
