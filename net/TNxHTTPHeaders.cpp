@@ -116,10 +116,10 @@ void TNxResponseHeaderInfo::ProcessHeaders(UnixSeconds now) {
     ContentRangeStart = ContentRangeEnd = 0;
     if (!range.empty()) {
         // "bytes 0-499/1234": the unit word first, then start "-" end, then "/" and the length.
-        std::string_view spec = range;
-        const std::size_t blank = spec.find(' ');
-        if (blank != std::string_view::npos) spec = trimLeft(spec.substr(blank + 1));
-        const std::string_view span = before(spec, '/');
+        std::string_view positions = range;
+        const std::size_t blank = positions.find(' ');
+        if (blank != std::string_view::npos) positions = trimLeft(positions.substr(blank + 1));
+        const std::string_view span = before(positions, '/');
         ContentRangeStart = strToInt64(std::string(trim(before(span, '-'))));
         ContentRangeEnd = strToInt64(std::string(trim(after(span, '-'))));
     }
