@@ -6,6 +6,7 @@
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
+#include "controls/LocaleFormats.h"
 #include "controls/TFormSize.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
@@ -29,6 +30,8 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenuBar>
+#include <QShowEvent>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 namespace orvex {
@@ -43,13 +46,6 @@ constexpr int kClientHeight = 448;
 constexpr int kStatusBarHeight = 19;
 // The "1 ms" timers fire as often as window timers can on the system the window was designed for.
 constexpr int kWindowTimerGranularityMs = 16;
-
-QString longTimeFormat() {
-    // The locale's long time format without the time-zone name, which the 70-px panel cannot show.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
-}
 
 QGroupBox* makeBox(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                    const QFont& font) {
@@ -67,10 +63,23 @@ template <class Control> Control* place(QWidget* parent, const char* name, QRect
     return control;
 }
 
+// List entries of a fixed height, as the combo boxes' lists are defined with.
+class FixedHeightDelegate : public QStyledItemDelegate {
+public:
+    FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+private:
+    int height_;
+};
+
 QComboBox* makeCombo(QWidget* parent, const char* name) {
     auto* combo = place<QComboBox>(parent, name, QRect(9, 21, 168, 22));
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setItemDelegate(new FixedHeightDelegate(14, combo));
     return combo;
 }
 
@@ -261,10 +270,11 @@ void TForm1::bindHandlers() {
     onKey(Edit10, &TForm1::Edit10KeyPress);
     onKey(edHost, &TForm1::edHostKeyPress);
 
-    connect(Edit1, &QComboBox::editTextChanged, this,
-            [this] { runGuarded(this, [this] { Edit1Change(); }); });
-    connect(cobGateway, &QComboBox::editTextChanged, this,
-            [this] { runGuarded(this, [this] { cobGatewayChange(); }); });
+    // Typing changes the text; picking an entry may leave it as it was but still hands it on.
+    for (auto signal : {&QComboBox::editTextChanged, &QComboBox::textActivated}) {
+        connect(Edit1, signal, this, [this] { runGuarded(this, [this] { Edit1Change(); }); });
+        connect(cobGateway, signal, this, [this] { runGuarded(this, [this] { cobGatewayChange(); }); });
+    }
 
     auto onMenu = [this](QAction* action, void (TForm1::*handler)()) {
         connect(action, &QAction::triggered, this,
@@ -282,13 +292,14 @@ void TForm1::FormCreate() {
         StatusBar1->setPanelText(0, kOnline);
     } else {
         StatusBar1->setPanelText(0, kOffline);
-        StatusBar1->setPanelText(1, QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        StatusBar1->setPanelText(1, QLocale::system().toString(QDate::currentDate(), shortDateFormat()));
     }
 }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    FormShow();
+    // Restoring from the taskbar sends a spontaneous show; the focus stays where the user left it.
+    if (!event->spontaneous()) FormShow();
 }
 
 void TForm1::FormShow() {

@@ -7,7 +7,11 @@ namespace orvex {
 namespace {
 
 void showBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text) {
-    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+    // Texts carry what the user typed and what servers sent: shown as they are, never as markup.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(icon, caption, shown, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

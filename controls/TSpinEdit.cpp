@@ -87,7 +87,7 @@ void TSpinEdit::keyPressEvent(QKeyEvent* event) {
     char16_t key = 0;
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         key = 13;
-    else if (!event->text().isEmpty())
+    else if (event->key() != Qt::Key_Delete && !event->text().isEmpty()) // Delete types no character
         key = event->text().at(0).unicode();
     if (key != 0 && !isValidChar(key)) {
         QApplication::beep();

@@ -129,7 +129,7 @@ const hostent* TWinsockIntf11::gethostbyaddr(const void* address, int length, in
     while ((rc = ::gethostbyaddr_r(address, static_cast<socklen_t>(length), family, &entry_,
                                    entryBuffer_.data(), entryBuffer_.size(), &result, &hErrno)) == ERANGE)
         entryBuffer_.resize(entryBuffer_.size() * 2);
-    if (!result) lastError_ = resolverErrorToWinsock(rc == 0 ? hErrno : NO_RECOVERY);
+    if (!result) lastError_ = resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
     return result;
 }
 
@@ -155,7 +155,7 @@ const hostent* TWinsockIntf11::gethostbyname(const char* name) {
     while ((rc = ::gethostbyname2_r(name, AF_INET, &entry_, entryBuffer_.data(), entryBuffer_.size(), &result,
                                     &hErrno)) == ERANGE)
         entryBuffer_.resize(entryBuffer_.size() * 2);
-    if (!result) lastError_ = resolverErrorToWinsock(rc == 0 ? hErrno : NO_RECOVERY);
+    if (!result) lastError_ = resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
     return result;
 }
 

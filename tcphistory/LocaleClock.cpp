@@ -1,15 +1,11 @@
 #include "tcphistory/LocaleClock.h"
 
+#include "controls/LocaleFormats.h"
+
 #include <QDateTime>
 #include <QLocale>
 
 namespace orvex {
-
-QString longTimeFormat() {
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
-}
 
 void LocaleClock::refresh() {
     const qint64 second = QDateTime::currentSecsSinceEpoch();
@@ -17,8 +13,9 @@ void LocaleClock::refresh() {
     second_ = second;
     const QDateTime now = QDateTime::fromSecsSinceEpoch(second);
     static const QString timeFormat = longTimeFormat();
+    static const QString dateFormat = shortDateFormat();
     const QLocale locale = QLocale::system();
-    date_ = locale.toString(now.date(), QLocale::ShortFormat).toStdString();
+    date_ = locale.toString(now.date(), dateFormat).toStdString();
     time_ = locale.toString(now.time(), timeFormat).toStdString();
 }
 

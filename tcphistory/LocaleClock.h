@@ -21,7 +21,4 @@ private:
     std::string time_;
 };
 
-// The locale's long time format without the time-zone name.
-QString longTimeFormat();
-
 } // namespace orvex

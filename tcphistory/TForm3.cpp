@@ -125,6 +125,7 @@ void TForm3::buildControls() {
     cbShowListeners->setFont(verdana8());
 
     sgConnHist = new QTableView(stStart);
+    sgConnHist->setTextElideMode(Qt::ElideNone); // a cell cuts its text off, as grid cells do
     sgConnHist->setObjectName(QStringLiteral("sgConnHist"));
     grid_ = new HistoryGridModel(*history_, sgConnHist);
     sgConnHist->setModel(grid_);

@@ -3,6 +3,7 @@
 #include "app/TForm2.h"
 #include "app/TForm5.h"
 #include "app/TStatusBar.h"
+#include "controls/LocaleFormats.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
 #include "platform/ConnectionState.h"
@@ -18,6 +19,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAbstractItemView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -125,8 +127,12 @@ private slots:
         QCOMPARE(form->StatusBar1->geometry(), QRect(0, 429, 392, 19));
         QCOMPARE(form->StatusBar1->panel(0)->width() + 2, 50);
         QCOMPARE(form->StatusBar1->panel(1)->width() + 2, 70);
-        for (QComboBox* combo : {form->iphinter, form->Edit1, form->cobGateway})
+        for (QComboBox* combo : {form->iphinter, form->Edit1, form->cobGateway}) {
             QVERIFY(combo->isEditable());
+            combo->addItem(QStringLiteral("10.0.0.1"));
+            QCOMPARE(combo->view()->sizeHintForRow(0), 14);
+            combo->clear();
+        }
         QVERIFY(!test::saveScreenshot(form, QStringLiteral("main-window")).isEmpty());
     }
 
@@ -175,7 +181,7 @@ private slots:
         TForm1 other(Form1Services{offline});
         QCOMPARE(other.StatusBar1->panelText(0), QStringLiteral(" Offline"));
         QCOMPARE(other.StatusBar1->panelText(1),
-                 QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+                 QLocale::system().toString(QDate::currentDate(), shortDateFormat()));
     }
 
     void clockKeepsTickingWhileAModalWindowIsOpen() {

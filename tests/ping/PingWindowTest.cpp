@@ -188,6 +188,12 @@ private slots:
         QTest::keyClick(spin, Qt::Key_Return);
         QCOMPARE(spin->text(), QStringLiteral("12"));
         QTest::keyClick(spin, Qt::Key_Backspace);
+        // Delete arrives with the text U+007F on X11; it edits, it is no typed character.
+        QTest::keyClick(spin, Qt::Key_Home);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+        QApplication::sendEvent(spin, &del);
+        QCOMPARE(spin->text(), QString());
+        QTest::keyClicks(spin, QStringLiteral("1"));
         QTest::keyClicks(spin, QStringLiteral("-+"));
         QCOMPARE(spin->text(), QStringLiteral("1-+"));
         QTest::keyClick(spin, Qt::Key_Up);

@@ -22,9 +22,12 @@ TEST_F(ResolverDns, ForwardAnswersFromServerAndHostsFile) {
     EXPECT_EQ(text, "10.77.0.7");
     EXPECT_EQ(TResolverLib::HostToAddress("hosts.orvex.test", text), ::inet_addr("10.77.0.5"));
     EXPECT_EQ(text, "10.77.0.5");
-    for (const char* failing : {"nosuch.orvex.test", "txt.orvex.test", "refused.example"}) {
+    const std::pair<const char*, int> failures[] = {
+        {"nosuch.orvex.test", 11001}, {"txt.orvex.test", 11004}, {"refused.example", 11002}};
+    for (auto [failing, code] : failures) {
         EXPECT_EQ(TResolverLib::HostToAddress(failing, text), 0u) << failing;
         EXPECT_EQ(text, failing);
+        EXPECT_EQ(SocketApi->WSAGetLastError(), code) << failing;
     }
 }
 
