@@ -33,6 +33,7 @@
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <limits>
 
 namespace orvex {
 
@@ -203,6 +204,7 @@ void TForm1::buildBoxes() {
     GroupBox5 = makeBox(client, "GroupBox5", QStringLiteral("IP Adresse hinter Router/Proxy"),
                         QRect(200, 5, 185, 73), tahoma12);
     Edit10 = place<QLineEdit>(GroupBox5, "Edit10", QRect(9, 21, 168, 22));
+    Edit10->setMaxLength(std::numeric_limits<int>::max()); // the whole reply, however long
     lxButton6 = makeOkButton(GroupBox5, "lxButton6");
 
     GroupBox6 =
@@ -230,8 +232,8 @@ void TForm1::buildMenu() {
     TCPHistory1 = tools->addAction(QStringLiteral("&TCPHistory"));
     TCPHistory1->setObjectName(QStringLiteral("TCPHistory1"));
     tools->addSeparator();
-    GooglePagerank1 = tools->addAction(QStringLiteral("Google Pagerank™"));
-    GooglePagerank1->setObjectName(QStringLiteral("GooglePagerank1"));
+    GooglePageranking1 = tools->addAction(QStringLiteral("Google Pagerank™"));
+    GooglePageranking1->setObjectName(QStringLiteral("GooglePageranking1"));
     QMenu* info = MainMenu1->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info2"));
     Markennamen1 = info->addAction(QStringLiteral("Markennamen und Warenzeichen"));
@@ -282,7 +284,7 @@ void TForm1::bindHandlers() {
     };
     onMenu(Beenden1, &TForm1::Beenden1Click);
     onMenu(TCPHistory1, &TForm1::TCPHistory1Click);
-    onMenu(GooglePagerank1, &TForm1::GooglePagerank1Click);
+    onMenu(GooglePageranking1, &TForm1::GooglePageranking1Click);
     onMenu(Markennamen1, &TForm1::Markennamen1Click);
     onMenu(Info1, &TForm1::Info1Click);
 }
@@ -369,7 +371,7 @@ void TForm1::TCPHistory1Click() {
     showModal(Form3);
 }
 
-void TForm1::GooglePagerank1Click() {
+void TForm1::GooglePageranking1Click() {
     showModal(Form4);
 }
 void TForm1::Markennamen1Click() {

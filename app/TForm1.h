@@ -39,8 +39,8 @@ class TStatusBar;
 struct Form1Services {
     std::shared_ptr<ConnectionState> connection;
     std::shared_ptr<NetworkAdapters> adapters; // own addresses, hardware addresses, gateways
-    std::shared_ptr<ProxySetting> proxy; // the configured proxy, shown after a public-address query
-    std::shared_ptr<TcpTable> tcpTable; // polled by the history window; the system's when null
+    std::shared_ptr<ProxySetting> proxy;       // the configured proxy, shown after a public-address query
+    std::shared_ptr<TcpTable> tcpTable;        // polled by the history window; the system's when null
     std::shared_ptr<MachineIdentity> identity; // user and computer names of the stored placement
 };
 
@@ -90,7 +90,7 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     QAction* Beenden1 = nullptr;
     QAction* TCPHistory1 = nullptr;
-    QAction* GooglePagerank1 = nullptr;
+    QAction* GooglePageranking1 = nullptr;
     QAction* Markennamen1 = nullptr;
     QAction* Info1 = nullptr;
     TFormSize* FormSize1 = nullptr; // keeps the window's position between runs
@@ -125,7 +125,7 @@ public:
     void ICMPReply(TNxIcmpClient& ASender, const TReplyStatus& AReplyStatus);
     void Beenden1Click();
     void TCPHistory1Click();
-    void GooglePagerank1Click();
+    void GooglePageranking1Click();
     void Markennamen1Click();
     void Info1Click();
 
