@@ -4,8 +4,5 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 dir="$here/build/release"
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-[ -f "$dir/build.ninja" ] || cmake -S "$here" -B "$dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_TESTS=OFF
-cmake --build "$dir" --target bench_http
+BUILD_TARGETS=bench_http "$here/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_TESTS=OFF
 "$dir/bench/bench_http" "${1:-5}"

@@ -5,8 +5,5 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 dir="$here/build/release"
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-[ -f "$dir/build.ninja" ] || cmake -S "$here" -B "$dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_TESTS=OFF
-cmake --build "$dir" --target bench_tcphistory_tick
+BUILD_TARGETS=bench_tcphistory_tick "$here/scripts/build.sh" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_TESTS=OFF
 "$dir/bench/bench_tcphistory_tick" "${1:-10000}"

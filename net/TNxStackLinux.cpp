@@ -131,28 +131,46 @@ int TNxStackLinux::StackReceive(TNxSocket socket, void* buffer, int length, int 
 
 namespace {
 
+// One recvmsg call's message: the caller's buffer, the sender's address and room for the control
+// messages (TTL, queued ICMP errors). Holds pointers to its own members, so it stays in place.
+struct DatagramMessage {
+    DatagramMessage(void* buffer, int length) : part{buffer, static_cast<std::size_t>(length)} {
+        header.msg_name = &from;
+        header.msg_namelen = sizeof from;
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+    }
+    DatagramMessage(const DatagramMessage&) = delete;
+    DatagramMessage& operator=(const DatagramMessage&) = delete;
+
+    // Copies the received TTL into info when the control messages carry one.
+    void readTtl(TNxDatagramInfo& info) {
+        for (cmsghdr* c = CMSG_FIRSTHDR(&header); c != nullptr; c = CMSG_NXTHDR(&header, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+                int ttl = 0;
+                std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+                info.Ttl = ttl;
+            }
+        }
+    }
+
+    iovec part;
+    sockaddr_in from{};
+    alignas(cmsghdr) char control[512];
+    msghdr header{};
+};
+
 // The next ICMP error queued for the socket (IP_RECVERR), with the start of the datagram that
 // caused it in buffer. False when none is queued.
 bool readQueuedIcmpError(TNxSocket socket, void* buffer, int length, TNxDatagramInfo& info, int& received) {
-    iovec part{buffer, static_cast<std::size_t>(length)};
-    sockaddr_in from{};
-    alignas(cmsghdr) char control[512];
-    msghdr message{};
-    message.msg_name = &from;
-    message.msg_namelen = sizeof from;
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t n = ::recvmsg(socket, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+    DatagramMessage message(buffer, length);
+    const ssize_t n = ::recvmsg(socket, &message.header, MSG_ERRQUEUE | MSG_DONTWAIT);
     if (n < 0) return false;
+    message.readTtl(info);
     bool found = false;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
-            int ttl = 0;
-            std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-            info.Ttl = ttl;
-        }
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message.header); c != nullptr; c = CMSG_NXTHDR(&message.header, c)) {
         if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
         sock_extended_err error{};
         std::memcpy(&error, CMSG_DATA(c), sizeof error);
@@ -173,18 +191,9 @@ bool readQueuedIcmpError(TNxSocket socket, void* buffer, int length, TNxDatagram
 
 int TNxStackLinux::StackReceiveDatagram(TNxSocket socket, void* buffer, int length, int flags,
                                         TNxDatagramInfo& info) {
-    iovec part{buffer, static_cast<std::size_t>(length)};
-    sockaddr_in from{};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int)) * 4];
-    msghdr message{};
-    message.msg_name = &from;
-    message.msg_namelen = sizeof from;
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    DatagramMessage message(buffer, length);
     info = TNxDatagramInfo{};
-    const ssize_t received = ::recvmsg(socket, &message, flags);
+    const ssize_t received = ::recvmsg(socket, &message.header, flags);
     if (received < 0) {
         // An ICMP error for an earlier send ends the receive with its errno; the queued report
         // says which message it was.
@@ -194,15 +203,9 @@ int TNxStackLinux::StackReceiveDatagram(TNxSocket socket, void* buffer, int leng
         errno = failure;
         return failWithErrno();
     }
-    info.SourceAddress = addressText(from.sin_addr);
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
-            int ttl = 0;
-            std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-            info.Ttl = ttl;
-        }
-    }
-    if (message.msg_flags & MSG_TRUNC) {
+    info.SourceAddress = addressText(message.from.sin_addr);
+    message.readTtl(info);
+    if (message.header.msg_flags & MSG_TRUNC) {
         lastPlatformCode = WSAEMSGSIZE;
         return -1;
     }

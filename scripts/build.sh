@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# build.sh DIR [cmake options...]: configures (once) and builds Orvex into DIR.
+# build.sh DIR [cmake options...]: configures (once) and builds Orvex into DIR; BUILD_TARGETS, when
+# set, names the targets to build instead of all.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 dir=$1
@@ -9,4 +10,4 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -
 if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$here" -B "$dir" -G Ninja "${launcher[@]}" "$@"
 fi
-cmake --build "$dir" -j "$(nproc)"
+cmake --build "$dir" -j "$(nproc)" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
