@@ -22,6 +22,7 @@ inline constexpr const char* kIOHandlerPropInvalid = "Wert für IOHandler ist un
 inline constexpr const char* kUndefinedSituation = "Undefined situation";
 inline constexpr const char* kChunkStarted = "Chunk gestartet";
 inline constexpr const char* kHeadersTooLarge = "Die Kopfzeilen der Antwort sind zu groß.";
+inline constexpr const char* kBodyTooLarge = "Die Antwort des Servers ist zu groß.";
 } // namespace nxtext
 
 // The close of the peer while bytes are still owed.
@@ -58,6 +59,12 @@ public:
 class ENxHeadersTooLarge : public ENxException {
 public:
     ENxHeadersTooLarge() : ENxException(nxtext::kHeadersTooLarge) {}
+};
+
+// A reply body longer than the request allows (TNxHTTPRequest::MaxBodySize).
+class ENxBodyTooLarge : public ENxException {
+public:
+    ENxBodyTooLarge() : ENxException(nxtext::kBodyTooLarge) {}
 };
 
 // A chunked body announced a chunk size that no body can have.

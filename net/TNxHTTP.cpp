@@ -4,6 +4,7 @@
 #include "net/NxStr.h"
 
 #include <limits>
+#include <optional>
 
 namespace orvex {
 
@@ -24,6 +25,22 @@ public:
         Text.append(data, size < room ? size : room);
     }
     std::string Text;
+};
+
+// Hands body bytes on until the request's limit; a write beyond it ends the read there, so a
+// server cannot make the client take more than the caller allows, whatever the body's kind.
+class BodyLimit : public TNxStream {
+public:
+    BodyLimit(TNxStream* dest, std::uint64_t limit) : dest_(dest), room_(limit) {}
+    void Write(const char* data, std::size_t size) override {
+        if (size > room_) throw ENxBodyTooLarge();
+        room_ -= size;
+        if (dest_) dest_->Write(data, size);
+    }
+
+private:
+    TNxStream* dest_;
+    std::uint64_t room_;
 };
 
 // A chunk-size line: hexadecimal digits up to a blank or ';' (what follows a ';' is an extension).
@@ -206,12 +223,16 @@ void TNxCustomHTTP::ReadStatusAndHeaders() {
 }
 
 void TNxCustomHTTP::ReadResult(TNxStream* dest) {
+    std::optional<BodyLimit> limited;
+    if (Request.MaxBodySize != TNxHTTPRequest::kNoBodyLimit) {
+        if (Response.ContentLength >= 0 &&
+            static_cast<std::uint64_t>(Response.ContentLength) > Request.MaxBodySize)
+            throw ENxBodyTooLarge();
+        dest = &limited.emplace(dest, Request.MaxBodySize);
+    }
     if (Response.ContentLength >= 1) {
-        try {
-            ReadBlock(dest, Response.ContentLength);
-        } catch (const ENxConnClosedGracefully&) {
-            // A body cut short by the server keeps what arrived.
-        }
+        // A close before the last byte raises the close error: a cut body is never a whole one.
+        ReadBlock(dest, Response.ContentLength);
     } else if (Response.RawHeaders.Values("Transfer-Encoding").find("chunked") != std::string::npos) {
         DoStatus(TNxStatus::hsStatusText, nxtext::kChunkStarted);
         while (true) {
@@ -234,6 +255,10 @@ void TNxCustomHTTP::RaiseProtocolError() {
     CappedTextStream body;
     try {
         ReadResult(&body);
+    } catch (const ENxConnClosedGracefully&) {
+        // The status already says the request failed; a cut error text still goes with it.
+    } catch (const ENxBodyTooLarge&) {
+        Disconnect(); // the rest of the body is still on its way
     } catch (...) {
         ReadTimeout = saved;
         throw;

@@ -91,10 +91,15 @@ public:
 
 class TNxHTTPRequest : public TNxRequestHeaderInfo {
 public:
+    static constexpr std::uint64_t kNoBodyLimit = UINT64_MAX;
+
     TNxHTTPMethod Method = TNxHTTPMethod::hmGet;
     std::string URL; // the request target
     TNxStream* Source = nullptr;
     TNxHTTPConnectionType UseProxy = TNxHTTPConnectionType::ctNormal;
+    // The longest reply body the caller takes. A longer one ends the request with ENxBodyTooLarge
+    // as soon as the limit is passed, whatever the body's kind, and the connection is closed.
+    std::uint64_t MaxBodySize = kNoBodyLimit;
 };
 
 class TNxResponseHeaderInfo : public TNxEntityHeaderInfo {

@@ -1,5 +1,7 @@
 #include "web/PublicAddressClient.h"
 
+#include "web/ServiceHosts.h"
+
 namespace orvex {
 
 std::unique_ptr<TNxHTTP> makePublicAddressClient() {
@@ -12,6 +14,7 @@ std::unique_ptr<TNxHTTP> makePublicAddressClient() {
     request.ContentRangeStart = 0;
     request.ContentRangeEnd = 0;
     request.BasicAuthentication = false;
+    request.MaxBodySize = kMaxServiceReplyBody;
     client->AllowCookies = true;
     client->HTTPOptions = hoForceEncodeParams;
     client->ReadTimeout = 0;

@@ -9,7 +9,8 @@
 namespace orvex {
 
 // A client set up the way the box has always asked: the request fields below, cookies on, no
-// proxy, no read limit, an over-long line is an error.
+// proxy, no read limit, an over-long line is an error; a reply body beyond kMaxServiceReplyBody is
+// an error too.
 std::unique_ptr<TNxHTTP> makePublicAddressClient();
 
 } // namespace orvex

@@ -3,11 +3,16 @@
 // ":port". The paths are fixed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace orvex {
 
 inline constexpr const char* kPublicAddressPath = "/orvexip/ip.php";
+
+// The longest reply body either service may send. Their answers are a line of a few bytes; a
+// longer body ends the query with an error before it can fill the memory or the window's fields.
+inline constexpr std::uint64_t kMaxServiceReplyBody = 64 * 1024;
 
 const char* defaultPublicAddressHost();
 const char* defaultRankQueryHost();

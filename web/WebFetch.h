@@ -6,7 +6,8 @@
 
 namespace orvex {
 
-// The reply body, byte for byte. The client's errors pass through.
+// The reply body, byte for byte, at most kMaxServiceReplyBody bytes (a longer one raises
+// ENxBodyTooLarge). The client's errors pass through.
 std::string fetchWithFreshClient(const std::string& url);
 
 } // namespace orvex

@@ -8,6 +8,7 @@
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
 #include "tests/web/ScriptedHttpServer.h"
+#include "web/ServiceHosts.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -182,6 +183,27 @@ private slots:
         QCOMPARE(notices->shown[0].text, QStringLiteral("HTTP/1.1 404 Not Found."));
         expectFields(QStringLiteral("10.1.1.1"));
         QCOMPARE(panel(), QStringLiteral(" Proxyserver: old.lan  Port: 1"));
+    }
+
+    void anOverlongOrCutReplyReachesTheErrorReportAndChangesNothing() {
+        const struct {
+            std::string reply;
+            QString message;
+        } cases[] = {
+            {okReply(std::string(kMaxServiceReplyBody + 1, '1')),
+             QStringLiteral("Die Antwort des Servers ist zu groß.")},
+            {"HTTP/1.1 200 OK\r\nContent-Length: 12\r\n\r\n203.0.113.9",
+             QStringLiteral("Die Verbindung wurde erfolgreich geschlossen.")},
+        };
+        for (const auto& c : cases) {
+            notices->shown.clear();
+            setFields(QStringLiteral("10.1.1.1"));
+            server->addReply(c.reply, true);
+            query();
+            QCOMPARE(notices->shown.size(), std::size_t(1));
+            QCOMPARE(notices->shown[0].text, c.message);
+            expectFields(QStringLiteral("10.1.1.1"));
+        }
     }
 
     void aRefusedConnectionReachesTheErrorReport() {
