@@ -1,5 +1,7 @@
 #include "controls/FormSizeRules.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace orvex::formsize {
@@ -33,6 +35,20 @@ std::optional<int> parseDecimal(std::string_view text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+// Beyond the size of any desktop (and the largest window the toolkit makes), yet far from the
+// limits of int: sizes are held below it and edges stay within a few times it, so no sum of an
+// edge and a size overflows, here or in the window system.
+constexpr std::int64_t kFarthest = std::int64_t{1} << 24;
+
+int toInt(std::int64_t value) {
+    return static_cast<int>(
+        std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
 LoadedPlacement loadPlacement(const ValueReader& read, const LoadRequest& request) {
     LoadedPlacement result;
     auto stored = [&](const char* name) -> std::optional<int> {
@@ -43,38 +59,43 @@ LoadedPlacement loadPlacement(const ValueReader& read, const LoadRequest& reques
         return value;
     };
 
-    WindowRect r = request.current;
+    // Edges are worked out in 64 bits: stored numbers can be anything a 32-bit integer holds.
+    const WindowRect& current = request.current;
+    std::int64_t left = current.left, top = current.top, right = current.right, bottom = current.bottom;
     if (request.savePosition) {
-        r.left = stored(kLeft).value_or(r.left);
-        r.top = stored(kTop).value_or(r.top);
+        left = stored(kLeft).value_or(current.left);
+        top = stored(kTop).value_or(current.top);
     }
     if (request.saveSize) {
-        r.right = stored(kRight).value_or(r.right);
-        r.bottom = stored(kBottom).value_or(r.bottom);
+        right = stored(kRight).value_or(current.right);
+        bottom = stored(kBottom).value_or(current.bottom);
     } else {
-        r.right = r.left + request.current.width();
-        r.bottom = r.top + request.current.height();
+        right = left + (std::int64_t{current.right} - current.left);
+        bottom = top + (std::int64_t{current.bottom} - current.top);
     }
     // Read whatever saveSize says: a value left by an earlier configuration still counts.
     const std::optional<int> maximized = stored(kMaximized);
     result.maximized = maximized ? *maximized != 0 : request.currentlyMaximized;
 
+    const std::int64_t width = std::clamp<std::int64_t>(right - left, 0, kFarthest);
+    const std::int64_t height = std::clamp<std::int64_t>(bottom - top, 0, kFarthest);
     // Without screens (none reported yet) there is no desktop to hold the window to.
     if (request.desktopWidth <= 0 || request.desktopHeight <= 0) {
-        result.bounds = r;
-        return result;
+        left = std::clamp(left, -kFarthest, kFarthest);
+        top = std::clamp(top, -kFarthest, kFarthest);
+    } else {
+        // The right and bottom edges are held to the desktop (a window of no size keeps its corner
+        // on it). A window partly off the left or top edge stays where it was put; one wholly off
+        // it comes back to that edge.
+        const std::int64_t desktopWidth = request.desktopWidth, desktopHeight = request.desktopHeight;
+        left = std::min(left, desktopWidth - std::max<std::int64_t>(width, 1));
+        top = std::min(top, desktopHeight - std::max<std::int64_t>(height, 1));
+        if (left + width <= 0) left = 0;
+        if (top + height <= 0) top = 0;
     }
-    // Only the right and bottom edges are held to the desktop; a window partly off the left or top
-    // edge stays where it was put (a monitor may lie there).
-    if (r.right > request.desktopWidth) {
-        r.left -= r.right - request.desktopWidth;
-        r.right = request.desktopWidth;
-    }
-    if (r.bottom > request.desktopHeight) {
-        r.top -= r.bottom - request.desktopHeight;
-        r.bottom = request.desktopHeight;
-    }
-    if (result.maximized) r = WindowRect{0, 0, request.desktopWidth, request.desktopHeight};
+    WindowRect r{toInt(left), toInt(top), toInt(left + width), toInt(top + height)};
+    if (result.maximized && request.desktopWidth > 0 && request.desktopHeight > 0)
+        r = WindowRect{0, 0, request.desktopWidth, request.desktopHeight};
     result.bounds = r;
     return result;
 }
@@ -104,12 +125,13 @@ MagnetLimits magnetLimits(const WindowRect& screen, const WindowRect& available)
 }
 
 Point magnetPosition(Point proposed, int width, int height, const MagnetLimits& limits, int distance) {
-    Point p = proposed;
-    if (p.x < limits.left + distance) p.x = limits.left;
-    if (p.y < limits.top + distance) p.y = limits.top;
-    if (p.y + height > limits.bottom - distance) p.y = limits.bottom - height;
-    if (p.x + width > limits.right - distance) p.x = limits.right - width;
-    return p;
+    std::int64_t x = proposed.x, y = proposed.y;
+    const std::int64_t d = distance;
+    if (x < limits.left + d) x = limits.left;
+    if (y < limits.top + d) y = limits.top;
+    if (y + height > limits.bottom - d) y = std::int64_t{limits.bottom} - height;
+    if (x + width > limits.right - d) x = std::int64_t{limits.right} - width;
+    return {toInt(x), toInt(y)};
 }
 
 namespace {

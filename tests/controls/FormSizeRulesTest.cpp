@@ -1,6 +1,8 @@
 #include "controls/FormSizeRules.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 #include <map>
 
 using namespace orvex::formsize;
@@ -87,6 +89,14 @@ TEST(FormSizeRules, LoadRules) {
         {"any number but 0 is maximized",  "Maximized=-3",       false, false, desktop, true, true},
         {"a stored 0 restores",            "Maximized=0",        true, true, current, false, true},
         {"a bad Maximized keeps the state", "Maximized=yes",     true, true, desktop, true, false},
+        {"largest Top comes up to the bottom", "Left=10;Top=2147483647", false, false, {10, 554, 402, 1024}, false, true},
+        {"largest Left comes in from the right", "Left=2147483647;Top=10", false, false, {888, 10, 1280, 480}, false, true},
+        {"smallest Top comes down to the top", "Left=10;Top=-2147483648", false, false, {10, 0, 402, 470}, false, true},
+        {"smallest Left comes to the left edge", "Left=-2147483648;Top=10", false, false, {0, 10, 392, 480}, false, true},
+        {"wholly off the left edge comes back", "Left=-392;Top=-470", false, false, {0, 0, 392, 470}, false, true},
+        {"beyond 32 bits is not a number", "Left=99999999999;Top=-2147483649", false, false, current, false, false},
+        {"extreme edges with SaveSize", "Left=-2147483648;Top=-2147483648;Right=2147483647;Bottom=2147483647", true, false, {0, 0, 1 << 24, 1 << 24}, false, true},
+        {"extreme edges the other way", "Left=2147483647;Top=2147483647;Right=-2147483648;Bottom=-2147483648", true, false, {1279, 1023, 1279, 1023}, false, true},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -120,6 +130,9 @@ TEST(FormSizeRules, LoadWithoutKnownDesktopDoesNotPullTheWindowOffScreen) {
     request.saveSize = false;
     const auto placed = loadPlacement(storeOf({{"Left", "500"}, {"Top", "400"}}), request);
     EXPECT_EQ(placed.bounds, (WindowRect{500, 400, 900, 700}));
+    // Stored extremes stay far from the limits of int, so the toolkit's own sums cannot overflow.
+    const auto extreme = loadPlacement(storeOf({{"Left", "2147483647"}, {"Top", "-2147483648"}}), request);
+    EXPECT_EQ(extreme.bounds, (WindowRect{1 << 24, -(1 << 24), (1 << 24) + 400, -(1 << 24) + 300}));
 }
 
 TEST(FormSizeRules, SaveWritesTheAskedValuesAsDecimalText) {
@@ -186,6 +199,8 @@ TEST(FormSizeRules, MagnetRules) {
     // Left and top limits come from panels on those edges.
     EXPECT_EQ(magnetPosition({80, 40}, 100, 100, MagnetLimits{64, 28, 1280, 1024}, 32), (Point{64, 28}));
     EXPECT_EQ(magnetPosition({5, 5}, 100, 100, MagnetLimits{0, 0, 1280, 1024}, 0), (Point{5, 5}));
+    constexpr int kMax = std::numeric_limits<int>::max();
+    EXPECT_EQ(magnetPosition({kMax, kMax}, kMax, kMax, bottomPanel, kMax), (Point{1280 - kMax, 984 - kMax}));
 }
 
 TEST(FormSizeRules, RegistryKeyPathsMapToFilesInsideTheStoreFolder) {
