@@ -1,7 +1,9 @@
 // The two places a window placement is kept: the per-user store standing where the registry under
 // HKEY_CURRENT_USER stood, and an INI file of the caller's choosing. Both are INI files written
 // through QSettings, which writes a temporary file and renames it over the old one, so a failed
-// save never leaves half a file behind. UI thread only.
+// save never leaves half a file behind. Only a regular file (or a link to one) of a sensible size
+// is read or replaced; anything else at the path (a FIFO, a device, a folder) reads as nothing
+// stored and is left alone on save. UI thread only.
 #pragma once
 
 #include "controls/FormSizeRules.h"

@@ -11,7 +11,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orvex;
 
@@ -335,6 +337,89 @@ private slots:
         }
         QCOMPARE(readAll(config->path() + QStringLiteral("/orvex")), QStringLiteral("not a folder"));
         // cleanup() checks that no message was shown.
+    }
+
+    void storeThatIsNoRegularFileIsNeitherReadNorReplaced() {
+        const struct {
+            const char* what;
+            std::function<void(const QByteArray& store)> make;
+            mode_t kind;
+        } cases[] = {
+            {"FIFO", [](const QByteArray& store) { QCOMPARE(::mkfifo(store.constData(), 0600), 0); },
+             S_IFIFO},
+            {"folder", [](const QByteArray& store) { QVERIFY(QDir().mkpath(QFile::decodeName(store))); },
+             S_IFDIR},
+            {"link to a device",
+             [](const QByteArray& store) { QCOMPARE(::symlink("/dev/null", store.constData()), 0); },
+             S_IFCHR},
+            {"link to a FIFO",
+             [](const QByteArray& store) {
+                 const QByteArray fifo = store + ".fifo";
+                 QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+                 QCOMPARE(::symlink(fifo.constData(), store.constData()), 0);
+             },
+             S_IFIFO},
+        };
+        for (const auto& c : cases) {
+            init();
+            const QByteArray store = QFile::encodeName(storeFile());
+            QDir().mkpath(config->path() + QStringLiteral("/orvex"));
+            c.make(store);
+            // Opening a FIFO for reading blocks until a writer comes: fail loudly instead of hanging.
+            ::alarm(30);
+            {
+                Plain p = plainWindow();
+                p.formSize->Loaded();
+                QVERIFY2(p.window->pos() == QPoint(100, 100), c.what);
+                p.window->move(70, 80);
+            } // the save is skipped, and the window still goes
+            ::alarm(0);
+            struct stat info {};
+            QCOMPARE(::stat(store.constData(), &info), 0);
+            QVERIFY2((info.st_mode & S_IFMT) == c.kind, c.what);
+        }
+    }
+
+    void storeBehindALinkIsFollowedAndKeepsItsPermissions() {
+        const QString target = config->path() + QStringLiteral("/dotfiles/form.ini");
+        writeFile(target, "[Test-anna-ws1]\nLeft=40\nTop=60\n");
+        QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0600), 0);
+        QDir().mkpath(config->path() + QStringLiteral("/orvex"));
+        QVERIFY(QFile::link(target, storeFile()));
+        {
+            Plain p = plainWindow();
+            p.formSize->Loaded();
+            QCOMPARE(p.window->pos(), QPoint(40, 60));
+            p.window->move(70, 80);
+        }
+        QCOMPARE(QFileInfo(storeFile()).symLinkTarget(), target);
+        QCOMPARE(readAll(target), QStringLiteral("[Test-anna-ws1]\nLeft=70\nTop=80\n"));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(target).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    }
+
+    void storedExtremesGivePlacesOnTheDesktop() {
+        const struct {
+            const char* left;
+            const char* top;
+            QPoint place;
+            const char* saved; // what the next save writes back
+        } cases[] = {
+            {"-2147483648", "2147483647", {0, 800}, "Left=0\nTop=800\n"},
+            {"2147483647", "-2147483648", {1300, 0}, "Left=1300\nTop=0\n"},
+            {"99999999999999999999", "-0x10", {100, 100}, "Left=100\nTop=100\n"},
+        };
+        for (const auto& c : cases) {
+            init();
+            store(QStringLiteral("Test-anna-ws1"), {{"Left", c.left}, {"Top", c.top}});
+            {
+                Plain p = plainWindow();
+                p.formSize->Loaded();
+                QCOMPARE(p.window->pos(), c.place);
+            }
+            QCOMPARE(readAll(storeFile()), QStringLiteral("[Test-anna-ws1]\n") + QLatin1String(c.saved));
+        }
     }
 
     void positionIsNeitherAppliedNorStoredWhereWindowsCannotBePlaced() {
