@@ -10,6 +10,7 @@
 #include <random>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvex {
@@ -47,15 +48,27 @@ bool writeAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// A new, empty file beside target, created with the usual permissions (0666 less the umask).
+// A new, empty file beside target. It takes the permission bits of the file it will replace, so a
+// private file stays private (it is created no wider than those, and set to them exactly before
+// any byte is written); without one, the usual permissions (0666 less the umask).
 Fd createSibling(const std::string& target, std::string& name) {
+    struct stat existing {};
+    const bool replacing = ::stat(target.c_str(), &existing) == 0;
+    const mode_t mode = replacing ? existing.st_mode & 0777 : 0666;
     std::random_device seed;
     std::mt19937 random(seed());
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, ".%08x~", static_cast<unsigned>(random()));
         name = target + suffix;
-        Fd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        Fd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (fd.valid() && replacing && ::fchmod(fd.get(), mode) != 0) {
+            const int error = errno;
+            fd.reset();
+            ::unlink(name.c_str());
+            errno = error;
+            return Fd();
+        }
         if (fd.valid() || errno != EEXIST) return fd;
     }
     return Fd();

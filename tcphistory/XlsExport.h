@@ -32,7 +32,8 @@ std::string xlsBytes(const std::vector<ConnectionHistory::Row>& rows);
 
 // Writes the table to fileName, replacing any file of that name. The bytes go to a new file in the
 // same folder first, which is renamed over fileName only when complete, so a failure never leaves
-// half a file where a good one was. Throws orvex::Exception
+// half a file where a good one was; the new file keeps the permission bits of the one it replaces.
+// Throws orvex::Exception
 // "Datei "<fileName>" kann nicht erstellt werden. <system text>" when the file cannot be written.
 // Returns true (the window does not look at the result).
 bool SaveGridAsXls(const std::vector<ConnectionHistory::Row>& rows, const std::string& fileName);

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace orvex;
 namespace fs = std::filesystem;
@@ -178,6 +179,29 @@ TEST(XlsExport, ReplacesAnExistingFileWithoutAsking) {
     ASSERT_TRUE(SaveGridAsXls(rows, file.string()));
     EXPECT_EQ(readFile(file), xlsBytes(rows));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+}
+
+TEST(XlsExport, ReplacedFileKeepsItsPermissionBitsAndANewOneFollowsTheUmask) {
+    const mode_t previousUmask = ::umask(022);
+    const struct {
+        int existing; // -1: no file yet
+        int expected;
+    } cases[] = {{0600, 0600}, {0640, 0640}, {0664, 0664}, {0444, 0444}, {-1, 0644}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.existing);
+        TempDir dir;
+        const fs::path file = dir.path / "h.xls";
+        if (c.existing >= 0) {
+            std::ofstream(file) << "private history";
+            ASSERT_EQ(::chmod(file.c_str(), static_cast<mode_t>(c.existing)), 0);
+        }
+        ASSERT_TRUE(SaveGridAsXls(std::vector<Row>(1), file.string()));
+        struct stat info {};
+        ASSERT_EQ(::stat(file.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, static_cast<mode_t>(c.expected));
+        EXPECT_EQ(readFile(file), xlsBytes(std::vector<Row>(1)));
+    }
+    ::umask(previousUmask);
 }
 
 TEST(XlsExport, FailuresReportTheFileAndKeepTheOldOne) {
