@@ -241,9 +241,10 @@ void TNxCustomHTTP::ReadResult(TNxStream* dest) {
             ReadBlock(dest, size);
             ReadLine();
         }
-        // Trailer lines up to the empty line that ends the reply.
-        while (!ReadLine().empty()) {
-        }
+        // Trailer lines up to the empty line that ends the reply, bounded like the header lines.
+        std::size_t trailerBytes = 0;
+        for (std::string line; !(line = ReadLine()).empty();)
+            if ((trailerBytes += line.size() + 2) > kMaxHeaderBytes) throw ENxHeadersTooLarge();
     } else if (!Response.HasContentLength()) {
         ReadUntilClose(dest);
     }

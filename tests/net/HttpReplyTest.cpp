@@ -244,6 +244,15 @@ TEST_F(HttpReply, RaisesTheLineAndCloseErrors) {
               return lines;
           }()},
          "Die Kopfzeilen der Antwort sind zu groß."},
+        {"endless trailer lines",
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n" +
+          [] {
+              std::string lines;
+              for (int i = 0; i < 20000; ++i)
+                  lines += "X-Trailer: " + std::string(50, 't') + "\r\n";
+              return lines;
+          }()},
+         "Die Kopfzeilen der Antwort sind zu groß."},
         {"content range that is no number",
          {"HTTP/1.1 206 Partial\r\nContent-Range: bytes x-9/10\r\n\r\n"},
          "'x' ist kein gültiger Integerwert"},
