@@ -314,12 +314,17 @@ private slots:
         store(QStringLiteral("Test-anna-ws1"), {{"Left", "5"}, {"Top", "6"}, {"Extra", "kept"}});
         const ino_t before = inodeOf(storeFile());
         QVERIFY(before != 0);
+        const QByteArray path = QFile::encodeName(storeFile());
+        QCOMPARE(::chmod(path.constData(), 0664), 0); // wider than the umask would give
         {
             Plain p = plainWindow();
             p.window->move(70, 80);
         }
         // Written beside and renamed over: a crash mid-write cannot leave half a file.
         QVERIFY(inodeOf(storeFile()) != before);
+        struct stat info {};
+        QCOMPARE(::stat(path.constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0664)); // the replacement keeps the permission bits
         QSettings settings(storeFile(), QSettings::IniFormat);
         QCOMPARE(settings.value("Other-app/Colour").toString(), QStringLiteral("blue"));
         QCOMPARE(settings.value("Other-app/Left").toString(), QStringLiteral("1"));
