@@ -5,16 +5,18 @@
 #include "controls/WinText.h"
 #include "net/TNxHTTP.h"
 #include "web/ProxyDetection.h"
-#include "web/ServiceHosts.h"
+#include "web/PublicAddressClient.h"
+#include "web/ServiceSettings.h"
 
 #include <QLineEdit>
 
 namespace orvex {
 
 void TForm1::lxButton6Click() {
-    // A failed GET leaves every field and the status bar as they were.
-    const std::string body = NxHTTP1->FetchUrl(publicAddressUrl(publicAddressHost));
-    Edit10->setText(fromWinBytes(body));
+    // A failed GET, or a setting that is no http:// URL, leaves every field and the status bar as
+    // they were. The setting is read anew each time, so a changed file counts at once.
+    const std::string body = NxHTTP1->FetchUrl(serviceUrl(WebService::PublicAddress));
+    Edit10->setText(fromWinBytes(publicAddressFromReply(body)));
     if (Edit10->text().isEmpty()) return;
     Button10Click();
 

@@ -19,7 +19,6 @@
 #include "platform/TcpTable.h"
 #include "tcphistory/TForm3.h"
 #include "web/PublicAddressClient.h"
-#include "web/ServiceHosts.h"
 #include "web/TForm4.h"
 
 #include <QComboBox>
@@ -104,7 +103,7 @@ Form1Services systemForm1Services() {
 }
 
 TForm1::TForm1(Form1Services services, QWidget* parent)
-    : QMainWindow(parent), publicAddressHost(defaultPublicAddressHost()), services_(std::move(services)) {
+    : QMainWindow(parent), services_(std::move(services)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kApplicationTitle));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

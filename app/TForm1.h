@@ -132,9 +132,6 @@ public:
     // Makes the next clock tick format the time again (benchmarks measure the formatting tick).
     void resetClockForBenchmark() { shownSecond_ = -1; }
 
-    // Host of the public-address service; the build setting unless changed (tests use loopback).
-    std::string publicAddressHost;
-
     // Connection-state panel texts.
     static const QString kOnline;
     static const QString kOffline;

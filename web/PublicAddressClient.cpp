@@ -1,6 +1,6 @@
 #include "web/PublicAddressClient.h"
 
-#include "web/ServiceHosts.h"
+#include "web/ServiceSettings.h"
 
 namespace orvex {
 
@@ -23,6 +23,13 @@ std::unique_ptr<TNxHTTP> makePublicAddressClient() {
     client->ProxyParams.BasicAuthentication = false;
     client->MaxLineAction = TNxMaxLineAction::maException;
     return client;
+}
+
+std::string publicAddressFromReply(const std::string& body) {
+    constexpr const char* kAround = " \t\r\n";
+    const std::size_t first = body.find_first_not_of(kAround);
+    if (first == std::string::npos) return {};
+    return body.substr(first, body.find_last_not_of(kAround) - first + 1);
 }
 
 } // namespace orvex

@@ -5,6 +5,7 @@
 #include "net/TNxHTTP.h"
 
 #include <memory>
+#include <string>
 
 namespace orvex {
 
@@ -12,5 +13,9 @@ namespace orvex {
 // proxy, no read limit, an over-long line is an error; a reply body beyond kMaxServiceReplyBody is
 // an error too.
 std::unique_ptr<TNxHTTP> makePublicAddressClient();
+
+// The address in the service's reply: the body without the line breaks, blanks and tabs around it
+// (many services end the address with a newline, which must not reach the lookup and ping fields).
+std::string publicAddressFromReply(const std::string& body);
 
 } // namespace orvex

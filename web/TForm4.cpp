@@ -5,7 +5,7 @@
 #include "controls/Notifier.h"
 #include "controls/TlxButton.h"
 #include "controls/WinText.h"
-#include "web/ServiceHosts.h"
+#include "web/ServiceSettings.h"
 #include "web/TGoogleRank.h"
 
 #include <QApplication>
@@ -35,7 +35,7 @@ QLineEdit* makeField(QWidget* parent, const char* name, QRect geometry) {
 
 } // namespace
 
-TForm4::TForm4(QWidget* parent) : QDialog(parent), rankQueryHost(defaultRankQueryHost()) {
+TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Geben Sie bitte eine URL ein.."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -69,7 +69,7 @@ void TForm4::lxButton8Click() {
         Edit3->setFocus(Qt::OtherFocusReason);
         return;
     }
-    TGoogleRank rank(rankQueryHost);
+    TGoogleRank rank(serviceUrl(WebService::RankQuery)); // read anew: a changed setting counts at once
     const std::int32_t value = rank.GetPageRank(toWinBytes(Edit3->text()));
     Edit4->setText(QString::number(value));
 }

@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QPointer>
-#include <string>
 
 class QGroupBox;
 class QLineEdit;
@@ -22,9 +21,6 @@ public:
     QLineEdit* Edit3 = nullptr; // the address
     QLineEdit* Edit4 = nullptr; // the rank
     TlxButton* lxButton8 = nullptr;
-
-    // The rank query endpoint; the build setting unless changed (tests point it at loopback).
-    std::string rankQueryHost;
 
     void lxButton8Click();
     void FormKeyPress(char16_t& key);

@@ -7,7 +7,7 @@ namespace orvex {
 namespace {
 
 constexpr const char* kQueryPrefix = "info:";
-constexpr const char* kQueryPath = "/search?client=navclient-auto&ch=6";
+constexpr const char* kQueryStart = "?client=navclient-auto&ch=6";
 constexpr const char* kQueryKeys = "&ie=UTF-8&oe=UTF-8&features=Rank&q=";
 
 std::uint32_t littleEndianWord(const std::uint8_t* k) {
@@ -17,7 +17,8 @@ std::uint32_t littleEndianWord(const std::uint8_t* k) {
 
 } // namespace
 
-TGoogleRank::TGoogleRank(std::string host, Fetch fetch) : host_(std::move(host)), fetch_(std::move(fetch)) {
+TGoogleRank::TGoogleRank(std::string endpoint, Fetch fetch)
+    : endpoint_(std::move(endpoint)), fetch_(std::move(fetch)) {
     if (!fetch_) fetch_ = [](const std::string& url) { return fetchWithFreshClient(url); };
 }
 
@@ -97,7 +98,7 @@ std::string TGoogleRank::QueryUrl(const std::string& address) const {
     const std::string q = kQueryPrefix + address;
     const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(q.data()), q.size());
     const auto checksum = std::int32_t(Checksum(bytes, 0, kSeed));
-    return "http://" + host_ + kQueryPath + std::to_string(checksum) + kQueryKeys + q;
+    return endpoint_ + kQueryStart + std::to_string(checksum) + kQueryKeys + q;
 }
 
 std::int32_t TGoogleRank::RankFromReply(std::string reply) {

@@ -18,9 +18,9 @@ public:
     static constexpr std::uint32_t kGoldenRatio = 0x9E3779B9;
     static constexpr std::uint32_t kSeed = 0xC4A2B95D;
 
-    // host: the rank query endpoint (with ":port" when not 80). fetch: defaults to a fresh HTTP
-    // client in its default configuration, released after the call.
-    explicit TGoogleRank(std::string host, Fetch fetch = {});
+    // endpoint: the rank query's URL up to its query, such as "http://host/search". fetch: defaults
+    // to a fresh HTTP client in its default configuration, released after the call.
+    explicit TGoogleRank(std::string endpoint, Fetch fetch = {});
 
     static void Mix(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c);
 
@@ -39,7 +39,7 @@ public:
     std::int32_t GetPageRank(const std::string& address);
 
 private:
-    std::string host_;
+    std::string endpoint_;
     Fetch fetch_;
 };
 

@@ -1,7 +1,7 @@
 #include "web/WebFetch.h"
 
 #include "net/TNxHTTP.h"
-#include "web/ServiceHosts.h"
+#include "web/ServiceSettings.h"
 
 namespace orvex {
 

@@ -3,7 +3,7 @@
 #include "net/NxHTTPExceptions.h"
 #include "tests/net/ScriptedServer.h"
 #include "web/PublicAddressClient.h"
-#include "web/ServiceHosts.h"
+#include "web/ServiceSettings.h"
 #include "web/TGoogleRank.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +81,10 @@ const Hostile kHostile[] = {
      nxtext::kConnClosedGracefully},
 };
 
+std::string publicAddressUrl(const std::string& host) {
+    return "http://" + host + "/orvexip/ip.php";
+}
+
 const struct Query {
     const char* name;
     std::function<std::string(const std::string& host)> run;
@@ -88,7 +92,9 @@ const struct Query {
     {"public address",
      [](const std::string& host) { return makePublicAddressClient()->FetchUrl(publicAddressUrl(host)); }},
     {"PageRank",
-     [](const std::string& host) { return std::to_string(TGoogleRank(host).GetPageRank("example.org")); }},
+     [](const std::string& host) {
+         return std::to_string(TGoogleRank("http://" + host + "/search").GetPageRank("example.org"));
+     }},
 };
 
 TEST(HostileReply, EveryOverlongOrCutBodyEndsTheQueryWithAnErrorAndLittleMemory) {
@@ -114,7 +120,7 @@ TEST(HostileReply, EveryOverlongOrCutBodyEndsTheQueryWithAnErrorAndLittleMemory)
 TEST(HostileReply, ABodyUpToTheLimitIsReadWhole) {
     const std::string body(kMaxServiceReplyBody, '5');
     for (const char* head : {"HTTP/1.1 200 OK\r\nContent-Length: 65536\r\n\r\n",
-                                    "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"}) {
+                             "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"}) {
         ScriptedServer server([&](ServerConnection& c) { stream(c, head, body, 1); });
         EXPECT_EQ(makePublicAddressClient()->FetchUrl(
                       publicAddressUrl("127.0.0.1:" + std::to_string(server.Port()))),

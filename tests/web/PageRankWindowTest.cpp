@@ -55,11 +55,12 @@ private slots:
         owner->resize(392, 448);
         owner->show();
         form = new TForm4(owner.get());
-        form->rankQueryHost = server->host();
+        qputenv("ORVEX_RANK_QUERY_URL", QByteArray::fromStdString("http://" + server->host() + "/search"));
     }
 
     void cleanup() {
         owner.reset();
+        qunsetenv("ORVEX_RANK_QUERY_URL");
         server.reset();
         notices.reset();
     }

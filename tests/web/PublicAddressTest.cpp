@@ -8,11 +8,14 @@
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
 #include "tests/web/ScriptedHttpServer.h"
-#include "web/ServiceHosts.h"
+#include "web/ServiceSettings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <netinet/in.h>
@@ -45,12 +48,13 @@ std::string okReply(const std::string& body, const std::string& extraHeaders = {
            "\r\n\r\n" + body;
 }
 
-QByteArray expectedHead(const std::string& host, const std::string& cookieLine = {}) {
-    return QByteArray::fromStdString(
-        "GET /orvexip/ip.php HTTP/1.1\r\nContent-Type: text/html\r\nHost: " + host +
-        "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Nx "
-        "Library)\r\n" +
-        cookieLine + "\r\n");
+QByteArray expectedHead(const std::string& host, const std::string& cookieLine = {},
+                        const std::string& target = "/orvexip/ip.php") {
+    return QByteArray::fromStdString("GET " + target +
+                                     " HTTP/1.1\r\nContent-Type: text/html\r\nHost: " + host +
+                                     "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Nx "
+                                     "Library)\r\n" +
+                                     cookieLine + "\r\n");
 }
 
 std::uint16_t freeLoopbackPort() {
@@ -84,6 +88,7 @@ class PublicAddressTest : public QObject {
     std::unique_ptr<test::RecordingNotifier> notices;
     std::unique_ptr<test::ScriptedHttpServer> server;
     std::shared_ptr<FakeProxySetting> proxy;
+    std::unique_ptr<QTemporaryDir> configHome;
     Windows windows;
     TForm1* form = nullptr;
 
@@ -100,6 +105,21 @@ class PublicAddressTest : public QObject {
         form->editIP->setText(text);
     }
 
+    // The service as a user names it for a quick try; init() points it at the scripted server.
+    static void useService(const std::string& hostAndPort) {
+        qputenv("ORVEX_PUBLIC_ADDRESS_URL",
+                QByteArray::fromStdString("http://" + hostAndPort + "/orvexip/ip.php"));
+    }
+
+    QString settingsFile() const { return configHome->path() + QStringLiteral("/orvex/orvex.conf"); }
+
+    void writeSettings(const std::string& text) {
+        QDir().mkpath(configHome->path() + QStringLiteral("/orvex"));
+        QFile file(settingsFile());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray::fromStdString(text));
+    }
+
     void expectFields(const QString& text) {
         QCOMPARE(form->Edit10->text(), text);
         QCOMPARE(form->edHost->text(), text);
@@ -111,16 +131,20 @@ private slots:
         notices = std::make_unique<test::RecordingNotifier>();
         server = std::make_unique<test::ScriptedHttpServer>();
         proxy = std::make_shared<FakeProxySetting>();
+        configHome = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome->path()));
+        useService(server->host());
         windows =
             createWindows(Form1Services{.connection = std::make_shared<OnlineConnection>(), .proxy = proxy});
         form = windows.Form1.get();
-        form->publicAddressHost = server->host();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form));
     }
 
     void cleanup() {
         windows = Windows{};
+        qunsetenv("ORVEX_PUBLIC_ADDRESS_URL");
+        configHome.reset();
         server.reset();
         notices.reset();
     }
@@ -136,10 +160,74 @@ private slots:
         QCOMPARE(panel(), QString()); // no proxy configured
     }
 
-    void lineBreaksStay() {
-        server->addReply(okReply("203.0.113.7 \r\n"));
+    void lineBreaksAndBlanksAroundTheAddressGo_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("newline") << QByteArray("1.2.3.4\n");
+        QTest::newRow("blanks and CRLF") << QByteArray(" 1.2.3.4 \r\n");
+        QTest::newRow("bare") << QByteArray("1.2.3.4");
+    }
+
+    void lineBreaksAndBlanksAroundTheAddressGo() {
+        QFETCH(QByteArray, body);
+        server->addReply(okReply(body.toStdString()));
         QTest::mouseClick(form->lxButton6, Qt::LeftButton);
-        expectFields(QStringLiteral("203.0.113.7\r\n"));
+        QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
+        expectFields(QStringLiteral("1.2.3.4"));
+    }
+
+    void aServiceOfYourOwnIsAskedAtThePathTheFileNames() {
+        qunsetenv("ORVEX_PUBLIC_ADDRESS_URL");
+        writeSettings("[Services]\nPublicAddressUrl=http://" + server->host() + "/myip/index.txt?v=4\n");
+        server->addReply(okReply("198.51.100.4\n"));
+        query();
+        QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
+        expectFields(QStringLiteral("198.51.100.4"));
+        // The file is read at each query: a change counts without a restart.
+        writeSettings("[Services]\nPublicAddressUrl=http://" + server->host() + "/\n");
+        server->addReply(okReply("198.51.100.5"));
+        query();
+        expectFields(QStringLiteral("198.51.100.5"));
+        const auto requests = server->requests();
+        QCOMPARE(requests.size(), std::size_t(2));
+        QCOMPARE(QByteArray::fromStdString(requests[0].head),
+                 expectedHead(server->host(), {}, "/myip/index.txt?v=4"));
+        QCOMPARE(QByteArray::fromStdString(requests[1].head), expectedHead(server->host(), {}, "/"));
+    }
+
+    void aSettingThatIsNoHttpUrlIsRefusedAndNothingIsSent_data() {
+        QTest::addColumn<QString>("variable"); // %1: the scripted server's host:port
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message"); // %2: the settings file
+        QTest::newRow("https in the environment")
+            << "https://%1/orvexip/ip.php"
+            << ""
+            << "Die Umgebungsvariable ORVEX_PUBLIC_ADDRESS_URL ist keine http://-Adresse: "
+               "\"https://%1/orvexip/ip.php\"";
+        QTest::newRow("no scheme in the file")
+            << ""
+            << "[Services]\nPublicAddressUrl=%1/orvexip/ip.php\n"
+            << "Die Einstellung PublicAddressUrl ([Services] in %2) ist keine http://-Adresse: "
+               "\"%1/orvexip/ip.php\"";
+    }
+
+    void aSettingThatIsNoHttpUrlIsRefusedAndNothingIsSent() {
+        QFETCH(QString, variable);
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        const QString host = QString::fromStdString(server->host());
+        qputenv("ORVEX_PUBLIC_ADDRESS_URL", variable.arg(host).toUtf8());
+        if (!file.isEmpty()) writeSettings(file.arg(host).toStdString());
+        setFields(QStringLiteral("10.1.1.1"));
+        proxy->list = "proxy.lan:3128";
+        server->addReply(okReply("203.0.113.7"));
+        query();
+        QCOMPARE(notices->shown.size(), std::size_t(1));
+        QCOMPARE(notices->shown[0].kind, test::ShownBox::Kind::Error);
+        QCOMPARE(notices->shown[0].caption, QStringLiteral("Orvex 1.7"));
+        QCOMPARE(notices->shown[0].text, message.arg(host, settingsFile()));
+        QCOMPARE(server->connections(), 0);
+        expectFields(QStringLiteral("10.1.1.1"));
+        QCOMPARE(proxy->asked, 0);
     }
 
     void emptyBodyEndsTheQuery() {
@@ -207,7 +295,7 @@ private slots:
     }
 
     void aRefusedConnectionReachesTheErrorReport() {
-        form->publicAddressHost = "127.0.0.1:" + std::to_string(freeLoopbackPort());
+        useService("127.0.0.1:" + std::to_string(freeLoopbackPort()));
         setFields(QStringLiteral("10.1.1.1"));
         query();
         QCOMPARE(notices->shown.size(), std::size_t(1));
@@ -269,7 +357,7 @@ private slots:
         service.start();
         QVERIFY(service.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(acceptsConnections(port), 10000);
-        form->publicAddressHost = "127.0.0.1:" + std::to_string(port);
+        useService("127.0.0.1:" + std::to_string(port));
         query();
         service.terminate();
         service.waitForFinished();
@@ -282,7 +370,7 @@ private slots:
             QSKIP("nginx is not installed (scripts/setup.sh installs nginx-light)");
         test::NginxServer nginx(
             "location = /orvexip/ip.php { default_type text/plain; return 200 $remote_addr; }");
-        form->publicAddressHost = "127.0.0.1:" + std::to_string(nginx.Port());
+        useService("127.0.0.1:" + std::to_string(nginx.Port()));
         query();
         QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
         expectFields(QStringLiteral("127.0.0.1"));

@@ -1,0 +1,149 @@
+#include "web/ServiceSettings.h"
+
+#include "platform/MachineIdentity.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace orvex {
+
+namespace {
+
+constexpr const char* kServicesGroup = "Services";
+
+std::string trimmedBlanks(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+bool startsWithHttp(const std::string& url) {
+    static constexpr std::string_view kScheme = "http://";
+    if (url.size() < kScheme.size()) return false;
+    for (std::size_t i = 0; i < kScheme.size(); ++i)
+        if ((url[i] | 0x20) != kScheme[i] && url[i] != kScheme[i]) return false;
+    return true;
+}
+
+// The authority of an http:// URL: from after "://" to the first "/" (or the end).
+std::pair<std::size_t, std::size_t> authoritySpan(const std::string& url) {
+    const std::size_t start = url.find("://") + 3;
+    const std::size_t end = std::min(url.find('/', start), url.size());
+    return {start, end};
+}
+
+bool isUsableUrl(const std::string& url) {
+    if (!startsWithHttp(url)) return false;
+    for (const char c : url)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return false;
+    const auto [start, end] = authoritySpan(url);
+    std::string hostPort = url.substr(start, end - start);
+    if (const auto at = hostPort.find('@'); at != std::string::npos) hostPort.erase(0, at + 1);
+    const std::size_t colon = hostPort.find(':');
+    const std::string host = hostPort.substr(0, colon);
+    if (host.empty() || host.find_first_of("?#") != std::string::npos) return false;
+    if (colon == std::string::npos) return true;
+    const std::string port = hostPort.substr(colon + 1);
+    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long number = std::strtol(port.c_str(), nullptr, 10);
+    return number >= 1 && number <= 65535;
+}
+
+// The box's client keeps the port of its last URL when a new URL names none, so a setting changed
+// while the program runs is handed over with its port spelled out; the Host header leaves ":80" out.
+std::string withExplicitPort(const std::string& url) {
+    const auto [start, end] = authoritySpan(url);
+    const std::string authority = url.substr(start, end - start);
+    const std::size_t at = authority.find('@');
+    if (authority.find(':', at == std::string::npos ? 0 : at + 1) != std::string::npos) return url;
+    return url.substr(0, end) + ":80" + url.substr(end);
+}
+
+} // namespace
+
+const char* serviceSettingKey(WebService service) {
+    return service == WebService::PublicAddress ? "PublicAddressUrl" : "RankQueryUrl";
+}
+
+const char* serviceEnvironmentVariable(WebService service) {
+    return service == WebService::PublicAddress ? "ORVEX_PUBLIC_ADDRESS_URL" : "ORVEX_RANK_QUERY_URL";
+}
+
+const char* serviceBuildDefault(WebService service) {
+    return service == WebService::PublicAddress ? ORVEX_PUBLIC_ADDRESS_URL : ORVEX_RANK_QUERY_URL;
+}
+
+std::string serviceSettingsFile() {
+    return userConfigHome() + "/orvex/orvex.conf";
+}
+
+std::string readIniValue(const std::string& path, const std::string& group, const std::string& key) {
+    std::ifstream file(path);
+    std::string line;
+    bool inGroup = false;
+    std::string value;
+    while (std::getline(file, line)) {
+        line = trimmedBlanks(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line.front() == '[') {
+            inGroup = line.back() == ']' && trimmedBlanks(line.substr(1, line.size() - 2)) == group;
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (!inGroup || equals == std::string::npos || trimmedBlanks(line.substr(0, equals)) != key) continue;
+        value = trimmedBlanks(line.substr(equals + 1)); // the last one counts, as with QSettings
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+ServiceSetting lookupServiceSetting(WebService service, const std::string& settingsFile,
+                                    const EnvironmentLookup& environment) {
+    const char* variable = serviceEnvironmentVariable(service);
+    if (const char* value = environment(variable); value != nullptr && value[0] != '\0')
+        return {value, SettingSource::Environment, variable, variable};
+    const char* key = serviceSettingKey(service);
+    if (std::string value = readIniValue(settingsFile, kServicesGroup, key); !value.empty())
+        return {std::move(value), SettingSource::ConfigFile, settingsFile, key};
+    return {serviceBuildDefault(service), SettingSource::BuildDefault, variable, variable};
+}
+
+ServiceSetting lookupServiceSetting(WebService service) {
+    return lookupServiceSetting(service, serviceSettingsFile(),
+                                [](const char* name) { return std::getenv(name); });
+}
+
+std::string serviceSettingProblem(WebService service, const ServiceSetting& setting) {
+    std::string reason;
+    if (!isUsableUrl(setting.url))
+        reason = "ist keine http://-Adresse";
+    else if (service == WebService::RankQuery && setting.url.find_first_of("?#") != std::string::npos)
+        reason = "darf weder \"?\" noch \"#\" enthalten";
+    else
+        return {};
+    std::string where;
+    switch (setting.source) {
+    case SettingSource::Environment:
+        where = "Die Umgebungsvariable " + setting.key;
+        break;
+    case SettingSource::ConfigFile:
+        where = "Die Einstellung " + setting.key + " ([Services] in " + setting.origin + ")";
+        break;
+    case SettingSource::BuildDefault:
+        where = "Die beim Bau gesetzte Adresse " + setting.key;
+        break;
+    }
+    return where + " " + reason + ": \"" + setting.url + "\"";
+}
+
+std::string serviceUrl(WebService service) {
+    const ServiceSetting setting = lookupServiceSetting(service);
+    if (std::string problem = serviceSettingProblem(service, setting); !problem.empty())
+        throw std::runtime_error(problem);
+    return withExplicitPort(setting.url);
+}
+
+} // namespace orvex
