@@ -3,7 +3,7 @@
 # /proc/PID/stat, on a virtual X display when there is no display (or offscreen with ORVEX_QPA).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-program=${1:-$here/build/release/app/orvex}
+program=${1:-$here/build/bench/app/orvex}
 seconds=${SECONDS_TO_MEASURE:-12}
 hz=$(getconf CLK_TCK)
 

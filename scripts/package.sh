@@ -3,6 +3,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
-"$here/scripts/build.sh" "$here/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_TESTS=OFF
+# Only the program and what the package installs: no tests, no benchmarks.
+env -u BUILD_TARGETS "$here/scripts/build.sh" "$here/build/release" -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_TESTS=OFF \
+    -DORVEX_BUILD_BENCH=OFF -DORVEX_FUZZ=OFF
 cpack --config "$here/build/release/CPackConfig.cmake" -G DEB -B "$here/build/package"
 ls "$here"/build/package/orvex_*.deb

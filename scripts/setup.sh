@@ -15,7 +15,7 @@ packages=(
     # tests and benchmarks: real peers and tools
     iproute2 iputils-ping dnsmasq-base nginx-light curl python3 python3-xlrd
     php-cli
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian
 )
 
 missing=()

@@ -4,7 +4,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
-"$here/scripts/build.sh" "$here/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_TESTS=OFF
+# Only the program and what the package installs: no tests, no benchmarks.
+env -u BUILD_TARGETS "$here/scripts/build.sh" "$here/build/release" -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_TESTS=OFF \
+    -DORVEX_BUILD_BENCH=OFF -DORVEX_FUZZ=OFF
 program="$here/build/release/app/orvex"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
