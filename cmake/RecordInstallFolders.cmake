@@ -1,0 +1,21 @@
+# Runs first in `cmake --install`: appends to ${orvex_install_record} the folders among
+# ${orvex_install_folders} (and their parents) that do not exist yet, i.e. the ones this install
+# creates. Package builds (DESTDIR set) stage into a scratch folder and note nothing.
+if(NOT "$ENV{DESTDIR}" STREQUAL "")
+    return()
+endif()
+set(created)
+foreach(folder IN LISTS orvex_install_folders)
+    if(NOT IS_ABSOLUTE "${folder}")
+        set(folder "${CMAKE_INSTALL_PREFIX}/${folder}")
+    endif()
+    while(NOT EXISTS "${folder}" AND NOT folder STREQUAL "/")
+        list(APPEND created "${folder}")
+        get_filename_component(folder "${folder}" DIRECTORY)
+    endwhile()
+endforeach()
+if(created)
+    list(REMOVE_DUPLICATES created)
+    list(JOIN created "\n" lines)
+    file(APPEND "${orvex_install_record}" "${lines}\n")
+endif()
