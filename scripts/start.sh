@@ -14,16 +14,23 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 shot="$here/build/orvex-main-window.png"
-display=:$((90 + RANDOM % 100))
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+displayfile=$(mktemp)
+orvex=
+# Xvfb picks a free display number and writes it down once it accepts connections.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill "$orvex" "$xvfb" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done 2>/dev/null || sleep 1
+trap 'kill $orvex "$xvfb" 2>/dev/null || true; rm -f "$displayfile"' EXIT
+for _ in $(seq 300); do [ -s "$displayfile" ] && break; sleep 0.1; done
+display=:$(head -n 1 "$displayfile")
+if [ "$display" = : ]; then
+    echo "The virtual X display did not start." >&2
+    exit 1
+fi
 DISPLAY=$display QT_QPA_PLATFORM=xcb "$program" &
 orvex=$!
 window=
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     window=$(DISPLAY=$display xdotool search --name '^Orvex 1\.7$' 2>/dev/null | head -n 1) && [ -n "$window" ] && break
     sleep 0.1
 done

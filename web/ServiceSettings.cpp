@@ -84,7 +84,8 @@ std::string readIniValue(const std::string& path, const std::string& group, cons
     std::string line;
     bool inGroup = false;
     std::string value;
-    while (std::getline(file, line)) {
+    for (bool first = true; std::getline(file, line); first = false) {
+        if (first && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3); // a byte-order mark
         line = trimmedBlanks(line);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line.front() == '[') {

@@ -48,6 +48,8 @@ TEST(ServiceSettings, EnvironmentOverFileOverBuildDefault) {
          "  PublicAddressUrl  =  \"" +
              pub + "\"  \r\nRankQueryUrl=http://r/\r\n",
          pub, SettingSource::ConfigFile},
+        {"byte-order mark", std::nullopt, "\xEF\xBB\xBF[Services]\nPublicAddressUrl=" + pub, pub,
+         SettingSource::ConfigFile},
         {"the last of two", std::nullopt, "[Services]\nPublicAddressUrl=http://a/\nPublicAddressUrl=" + pub,
          pub, SettingSource::ConfigFile},
         {"key in another group", std::nullopt, "[Other]\nPublicAddressUrl=" + pub, byDefault,
