@@ -2,9 +2,12 @@
 
 #include "platform/MachineIdentity.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
 
 namespace orvex {
 
