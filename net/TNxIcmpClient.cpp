@@ -68,6 +68,7 @@ void TNxIcmpClient::BuildEchoRequest(const std::string& payload) {
 
 TNxSocketHandle& TNxIcmpClient::OpenRawSocket() {
     if (!RawSocket.IsOpen) {
+        appliedTtl_ = -1;
         bool opened = false;
         if (!rawRefused_ || Protocol != kIcmpProtocol) {
             try {
@@ -87,8 +88,13 @@ TNxSocketHandle& TNxIcmpClient::OpenRawSocket() {
             PrepareDatagramSocket();
         }
     }
-    const int ttl = OutgoingTtl;
-    RawSocket.SetOption(IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+    // The option stays with the socket: set once per socket, and again only when OutgoingTtl
+    // changed while the socket stayed open.
+    if (appliedTtl_ != OutgoingTtl) {
+        const int ttl = OutgoingTtl;
+        RawSocket.SetOption(IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+        appliedTtl_ = ttl;
+    }
     return RawSocket;
 }
 
@@ -119,19 +125,30 @@ void TNxIcmpClient::TransmitRequest() {
     SendDatagram(Host, Port, RequestBuffer.data(), RequestLength);
 }
 
-int TNxIcmpClient::ReadDatagram(std::uint8_t* buffer, int size, int timeoutMs) {
+int TNxIcmpClient::ReadDatagram(std::uint8_t* buffer, int size, int timeoutMs, bool& cut) {
+    cut = false;
     if (size <= 0 || buffer == nullptr) return 0;
     if (timeoutMs < 0) timeoutMs = ReceiveTimeout;
-    if (!OpenRawSocket().WaitForData(timeoutMs)) return 0;
-    if (!datagram_) return OpenRawSocket().ReceiveBytes(buffer, size, 0);
-    return ReadWithIpHeader(buffer, size);
+    TNxSocketHandle& socket = OpenRawSocket();
+    if (!socket.WaitForData(timeoutMs)) return 0;
+    if (datagram_) return ReadWithIpHeader(buffer, size, cut);
+    const int received = socket.ReceiveBytes(buffer, size, 0);
+    if (received == -1 && SharedStack->PlatformErrorCode() == WSAEMSGSIZE) {
+        cut = true; // the buffer holds the datagram's first size bytes
+        return size;
+    }
+    return received;
 }
 
-int TNxIcmpClient::ReadWithIpHeader(std::uint8_t* buffer, int size) {
+int TNxIcmpClient::ReadWithIpHeader(std::uint8_t* buffer, int size, bool& cut) {
     constexpr int h = echo::kIpHeaderLength;
     if (size < h + 8) return 0;
     TNxDatagramInfo info;
-    const int received = OpenRawSocket().ReceiveDatagram(buffer + h, size - h, 0, info);
+    int received = RawSocket.ReceiveDatagram(buffer + h, size - h, 0, info);
+    if (received == -1 && !info.IcmpError && SharedStack->PlatformErrorCode() == WSAEMSGSIZE) {
+        cut = true;
+        received = size - h;
+    }
     if (received < 0) return received;
     if (info.IcmpError) return ComposeErrorMessage(buffer, size, received, info);
     std::fill_n(buffer, h, 0);
@@ -181,6 +198,78 @@ int TNxIcmpClient::ComposeErrorMessage(std::uint8_t* buffer, int size, int origi
     return total;
 }
 
+namespace {
+
+// Where the sequence number of the request a datagram concerns sits, or -1 for a type that
+// concerns no request of ours. h is the IP header length.
+int requestFieldsOffset(std::uint8_t type, int h) {
+    switch (type) {
+    case echo::kEchoReply:
+        return h;
+    case echo::kDestinationUnreachable:
+    case echo::kTimeExceeded:
+        return h + 8 + h; // the embedded request, behind a header as long as the outer one
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
+bool ExamineDatagram(std::span<const std::uint8_t> datagram, std::uint16_t sequence, TReplyStatus& status) {
+    status.Outcome = TReplyOutcome::roFailed;
+    const std::uint8_t* d = datagram.data();
+    const std::size_t size = datagram.size();
+    const int h = size == 0 ? 0 : (d[0] & 0x0F) * 4;
+    // The time-to-live and the source sit in the first 20 bytes whatever the header length says.
+    if (size < static_cast<std::size_t>(h + 8) || size < static_cast<std::size_t>(echo::kIpHeaderLength))
+        throw ENxIcmpException(nxtext::kNotEnoughBytes);
+    const std::uint8_t type = d[h];
+    switch (type) {
+    case echo::kEchoReply:
+    case echo::kEchoRequest:
+        status.Outcome = TReplyOutcome::roEchoReply;
+        break;
+    case echo::kDestinationUnreachable:
+        status.Outcome = TReplyOutcome::roUnreachable;
+        break;
+    case echo::kTimeExceeded:
+        status.Outcome = TReplyOutcome::roTtlExpired;
+        break;
+    default:
+        break;
+    }
+    // A request is never the answer, whatever its number: on loopback a raw socket reads its own
+    // request first. Other types are messages for someone else.
+    const int fields = requestFieldsOffset(type, h);
+    if (fields < 0) return false;
+    const std::size_t sequenceOffset = static_cast<std::size_t>(fields + echo::kSequenceOffset);
+    // An error message too short to carry the request's sequence number cannot be matched.
+    if (sequenceOffset + 2 > size) return false;
+    const std::uint16_t found = readLe16(d + sequenceOffset);
+    if (found != sequence) return false;
+    status.ByteCount = static_cast<std::int32_t>(size);
+    status.SourceAddress = TNxStack::AddressToText({d[12], d[13], d[14], d[15]});
+    status.IcmpType = type;
+    status.Sequence = found;
+    status.Ttl = d[8];
+    return true;
+}
+
+bool AnswersRequest(std::span<const std::uint8_t> datagram, std::optional<std::uint16_t> identifier,
+                    std::uint16_t sequence) {
+    if (datagram.size() < static_cast<std::size_t>(echo::kIpHeaderLength)) return false;
+    const int h = (datagram[0] & 0x0F) * 4;
+    if (datagram.size() < static_cast<std::size_t>(h + 8)) return false;
+    const int fields = requestFieldsOffset(datagram[static_cast<std::size_t>(h)], h);
+    if (fields < 0) return false;
+    const std::size_t end = static_cast<std::size_t>(fields + echo::kSequenceOffset + 2);
+    if (end > datagram.size()) return false;
+    const std::uint8_t* f = datagram.data() + fields;
+    if (readLe16(f + echo::kSequenceOffset) != sequence) return false;
+    return !identifier || readLe16(f + echo::kIdentifierOffset) == *identifier;
+}
+
 bool TNxIcmpClient::ParseIncoming(int byteCount, TReplyStatus& status) {
     if (byteCount == 0) {
         status.ByteCount = 0;
@@ -191,41 +280,8 @@ bool TNxIcmpClient::ParseIncoming(int byteCount, TReplyStatus& status) {
         status.Outcome = TReplyOutcome::roTimedOut;
         return true;
     }
-    status.Outcome = TReplyOutcome::roFailed;
-    const std::uint8_t* d = IncomingBuffer.data();
-    const int h = (d[0] & 0x0F) * 4;
-    if (byteCount < h + 8) throw ENxIcmpException(nxtext::kNotEnoughBytes);
-    const std::uint8_t type = d[h];
-    int sequenceOffset;
-    switch (type) {
-    case echo::kEchoReply:
-    case echo::kEchoRequest:
-        status.Outcome = TReplyOutcome::roEchoReply;
-        sequenceOffset = h + 6;
-        break;
-    case echo::kDestinationUnreachable:
-        status.Outcome = TReplyOutcome::roUnreachable;
-        sequenceOffset = h + 8 + h + 6;
-        break;
-    case echo::kTimeExceeded:
-        status.Outcome = TReplyOutcome::roTtlExpired;
-        sequenceOffset = h + 8 + h + 6;
-        break;
-    default:
-        // The socket sees every ICMP message reaching the machine; one of another kind is not
-        // the answer and does not end the wait.
-        return false;
-    }
-    // An error message too short to carry the request's sequence number cannot be matched.
-    if (sequenceOffset + 2 > byteCount) return false;
-    const std::uint16_t sequence = readLe16(d + sequenceOffset);
-    if (sequence != NextSequence) return false;
-    status.ByteCount = byteCount;
-    status.SourceAddress = TNxStack::AddressToText({d[12], d[13], d[14], d[15]});
-    status.IcmpType = type;
-    status.Sequence = sequence;
-    status.Ttl = d[8];
-    return true;
+    const std::size_t size = static_cast<std::size_t>(std::clamp(byteCount, 0, echo::kBufferSize));
+    return ExamineDatagram(std::span<const std::uint8_t>(IncomingBuffer.data(), size), NextSequence, status);
 }
 
 void TNxIcmpClient::AwaitReply(int timeoutMs, TReplyStatus& status) {
@@ -233,10 +289,25 @@ void TNxIcmpClient::AwaitReply(int timeoutMs, TReplyStatus& status) {
     const std::uint32_t start = tickCount();
     std::int64_t remaining = timeoutMs;
     for (;;) {
+        bool cut = false;
         const int received =
-            ReadDatagram(IncomingBuffer.data(), echo::kBufferSize, static_cast<int>(remaining));
-        SharedStack->CheckResult(received);
-        if (ParseIncoming(received, status)) return;
+            ReadDatagram(IncomingBuffer.data(), echo::kBufferSize, static_cast<int>(remaining), cut);
+        if (cut) {
+            // Longer than the buffer: an error only when it is the answer to this request; any
+            // other host's large datagram is skipped like every unrelated message. A datagram
+            // socket only ever gets answers to its own identifier.
+            std::optional<std::uint16_t> identifier;
+            if (!datagram_) identifier = static_cast<std::uint16_t>(ProcessId & 0xFFFF);
+            if (AnswersRequest(
+                    std::span<const std::uint8_t>(IncomingBuffer.data(), static_cast<std::size_t>(received)),
+                    identifier, NextSequence)) {
+                SharedStack->LastCode = WSAEMSGSIZE;
+                SharedStack->ThrowSocketError(WSAEMSGSIZE);
+            }
+        } else {
+            SharedStack->CheckResult(received);
+            if (ParseIncoming(received, status)) return;
+        }
         remaining = static_cast<std::int64_t>(timeoutMs) - TicksBetween(start, tickCount());
         if (remaining <= 0) break;
     }
@@ -253,7 +324,7 @@ void TNxIcmpClient::ExchangeEcho(const std::string& payload, std::uint16_t seque
     AwaitReply(ReceiveTimeout, status);
     LastReply = status;
     const std::uint32_t elapsed = TicksBetween(t0, tickCount());
-    OpenRawSocket().DropSocket();
+    RawSocket.DropSocket();
     LastReply.RoundTripMs = elapsed;
     if (OnReply) OnReply(*this, LastReply);
     ++NextSequence;

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -110,8 +111,8 @@ public:
 
     // The steps of an exchange, public so that they can be driven one by one.
     void BuildEchoRequest(const std::string& payload);
-    // Examines the datagram of byteCount bytes in IncomingBuffer (0: nothing arrived). True when it
-    // answers the current request; the record is then filled.
+    // Examines the datagram of byteCount bytes in IncomingBuffer (0: nothing arrived) with
+    // ExamineDatagram. True when it answers the current request; the record is then filled.
     bool ParseIncoming(int byteCount, TReplyStatus& status);
     // Reads datagrams until one answers the request or timeoutMs has passed; a timed-out wait
     // leaves the timeout record.
@@ -126,15 +127,36 @@ private:
     TNxSocketHandle& OpenRawSocket();
     void TransmitRequest();
     void SendDatagram(const std::string& host, int port, const void* buffer, int length);
-    int ReadDatagram(std::uint8_t* buffer, int size, int timeoutMs);
+    // A byte count, 0 when nothing arrived in time, -1 on error. A datagram longer than size sets
+    // cut and returns size, its first bytes in buffer.
+    int ReadDatagram(std::uint8_t* buffer, int size, int timeoutMs, bool& cut);
     void PrepareDatagramSocket();
-    int ReadWithIpHeader(std::uint8_t* buffer, int size);
+    int ReadWithIpHeader(std::uint8_t* buffer, int size, bool& cut);
     int ComposeErrorMessage(std::uint8_t* buffer, int size, int originalLength, const TNxDatagramInfo& info);
 
     bool datagram_ = false;
     bool rawRefused_ = false;
-    std::string target_; // resolved address of the last send
+    int appliedTtl_ = -1; // OutgoingTtl as set on the open socket; -1 before it is set
+    std::string target_;  // resolved address of the last send
 };
+
+// Reads one received datagram (IPv4 header first, exactly the bytes received, at least one) into
+// the record. True when it answers the request with this sequence number: an echo reply carrying
+// it, or a destination-unreachable (3) or time-exceeded (11) message whose embedded request carries
+// it (the embedded header taken to be as long as the outer one); the identifier is not compared.
+// An echo request (type 8) is never the answer: on loopback a raw socket hears its own request
+// before the reply. Any other type, and an error message too short to hold the embedded sequence
+// number, is skipped. A datagram shorter than its header plus 8 bytes, or than the 20 bytes of a
+// minimal header, raises ENxIcmpException (kNotEnoughBytes). Only bytes of the span are read.
+// A skipped datagram leaves its kind in Outcome (roFailed for a foreign type) and no other field.
+bool ExamineDatagram(std::span<const std::uint8_t> datagram, std::uint16_t sequence, TReplyStatus& status);
+
+// Whether a datagram, possibly cut short by the receive buffer, is the answer to the request with
+// this identifier (when given) and sequence number: an echo reply, or an error message embedding
+// the request. Reads only bytes of the span and raises nothing; a datagram too short to tell is
+// not the answer.
+bool AnswersRequest(std::span<const std::uint8_t> datagram, std::optional<std::uint16_t> identifier,
+                    std::uint16_t sequence);
 
 // RFC 1071 checksum of bytes (even length), least significant byte first as stored in the request.
 std::uint16_t InternetChecksum(std::span<const std::uint8_t> bytes);

@@ -22,8 +22,7 @@ TNxSocketHandle::~TNxSocketHandle() {
     if (!IsOpen) return;
     IsOpen = false;
     if (SharedStack != nullptr) {
-        SharedStack->StackShutdown(Descriptor, kShutdownSend);
-        SharedStack->StackClose(Descriptor);
+        ShutdownAndClose(*SharedStack);
     } else {
         ::close(Descriptor);
     }
@@ -32,14 +31,19 @@ TNxSocketHandle::~TNxSocketHandle() {
 void TNxSocketHandle::OpenSocket(int type, int protocol) {
     DropSocket();
     Descriptor = stack().NewSocket(type, protocol);
+    type_ = type;
     IsOpen = true;
 }
 
 void TNxSocketHandle::DropSocket() {
     if (!IsOpen) return;
     IsOpen = false;
-    stack().StackShutdown(Descriptor, kShutdownSend);
-    stack().StackClose(Descriptor);
+    ShutdownAndClose(stack());
+}
+
+void TNxSocketHandle::ShutdownAndClose(TNxStack& s) {
+    if (type_ == kSockStream) s.StackShutdown(Descriptor, kShutdownSend);
+    s.StackClose(Descriptor);
 }
 
 void TNxSocketHandle::ClearState(bool clearLocal) {

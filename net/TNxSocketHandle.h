@@ -29,7 +29,8 @@ public:
     // Closes an open socket first, then opens a new one of the type (1 stream, 2 datagram, 3 raw).
     // Raises ENxInvalidSocket.
     void OpenSocket(int type, int protocol);
-    // Shuts sending down and closes; results ignored. The address members keep their values.
+    // Shuts sending down (stream sockets only: on a datagram or raw socket that is not connected
+    // the call always fails) and closes; results ignored. The address members keep their values.
     void DropSocket();
     // Forgets the socket without closing it; clears the target, and the local address if asked.
     void ClearState(bool clearLocal);
@@ -58,6 +59,9 @@ public:
 
 private:
     bool TryBindPort();
+    void ShutdownAndClose(TNxStack& stack);
+
+    int type_ = 0; // as given to OpenSocket
     bool BindInRange();
 };
 

@@ -109,6 +109,7 @@ struct ScriptedEcho {
     std::vector<std::string> sentTo;
     bool answerEchoes = false;
     std::function<int(int index)> failSend; // -1 plus a code in platformCode to fail send #index
+    bool cutReported = false;
 
     ScriptedEcho() {
         stack->socket = [](int, int) { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); };
@@ -141,12 +142,17 @@ struct ScriptedEcho {
             ::usleep(static_cast<useconds_t>(timeoutMs) * 1000);
             return 0;
         };
+        // A datagram longer than the buffer fills it and fails with 10040, as the platform does.
         stack->receive = [this](void* buffer, int length) {
             std::vector<std::uint8_t> d = std::move(incoming.front());
             incoming.pop_front();
             const int n = std::min(length, static_cast<int>(d.size()));
             std::copy_n(d.begin(), n, static_cast<std::uint8_t*>(buffer));
-            return n;
+            if (cutReported) stack->platformCode.reset();
+            cutReported = n < static_cast<int>(d.size());
+            if (!cutReported) return n;
+            stack->platformCode = 10040;
+            return -1;
         };
     }
 };
