@@ -3,7 +3,9 @@
 #include "platform/Ticks.h"
 
 #include <algorithm>
+#include <linux/icmp.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace orvex {
@@ -11,6 +13,7 @@ namespace orvex {
 namespace {
 
 constexpr int kIcmpProtocol = 1;
+constexpr int kWouldBlock = 10035;
 
 std::uint16_t readLe16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -75,6 +78,7 @@ TNxSocketHandle& TNxIcmpClient::OpenRawSocket() {
                 RawSocket.OpenSocket(kSockRaw, Protocol);
                 opened = true;
                 datagram_ = false;
+                if (Protocol == kIcmpProtocol) PassOnlyAnswerTypes();
             } catch (const ENxInvalidSocket&) {
                 if (Protocol != kIcmpProtocol) throw;
                 // Capabilities do not come back during a run: go straight to the datagram socket
@@ -96,6 +100,16 @@ TNxSocketHandle& TNxIcmpClient::OpenRawSocket() {
         appliedTtl_ = ttl;
     }
     return RawSocket;
+}
+
+void TNxIcmpClient::PassOnlyAnswerTypes() {
+    // The raw socket would read every ICMP message reaching the machine, its own requests to this
+    // machine included; the kernel drops the types that can never answer a request. A refusal
+    // costs only those reads, so it is not an error.
+    icmp_filter filter{};
+    filter.data =
+        ~((1u << echo::kEchoReply) | (1u << echo::kDestinationUnreachable) | (1u << echo::kTimeExceeded));
+    SharedStack->StackSetOption(RawSocket.Descriptor, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
 }
 
 void TNxIcmpClient::PrepareDatagramSocket() {
@@ -129,10 +143,17 @@ int TNxIcmpClient::ReadDatagram(std::uint8_t* buffer, int size, int timeoutMs, b
     cut = false;
     if (size <= 0 || buffer == nullptr) return 0;
     if (timeoutMs < 0) timeoutMs = ReceiveTimeout;
-    TNxSocketHandle& socket = OpenRawSocket();
-    if (!socket.WaitForData(timeoutMs)) return 0;
-    if (datagram_) return ReadWithIpHeader(buffer, size, cut);
-    const int received = socket.ReceiveBytes(buffer, size, 0);
+    // An answer from a near host is often queued before the wait would begin: take it without
+    // the wait's system call, and wait only when nothing is there yet.
+    int received = ReceiveOne(buffer, size, MSG_DONTWAIT, cut);
+    if (received != -1 || cut || SharedStack->PlatformErrorCode() != kWouldBlock) return received;
+    if (!RawSocket.WaitForData(timeoutMs)) return 0;
+    return ReceiveOne(buffer, size, 0, cut);
+}
+
+int TNxIcmpClient::ReceiveOne(std::uint8_t* buffer, int size, int flags, bool& cut) {
+    if (datagram_) return ReadWithIpHeader(buffer, size, flags, cut);
+    const int received = OpenRawSocket().ReceiveBytes(buffer, size, flags);
     if (received == -1 && SharedStack->PlatformErrorCode() == WSAEMSGSIZE) {
         cut = true; // the buffer holds the datagram's first size bytes
         return size;
@@ -140,11 +161,11 @@ int TNxIcmpClient::ReadDatagram(std::uint8_t* buffer, int size, int timeoutMs, b
     return received;
 }
 
-int TNxIcmpClient::ReadWithIpHeader(std::uint8_t* buffer, int size, bool& cut) {
+int TNxIcmpClient::ReadWithIpHeader(std::uint8_t* buffer, int size, int flags, bool& cut) {
     constexpr int h = echo::kIpHeaderLength;
     if (size < h + 8) return 0;
     TNxDatagramInfo info;
-    int received = RawSocket.ReceiveDatagram(buffer + h, size - h, 0, info);
+    int received = OpenRawSocket().ReceiveDatagram(buffer + h, size - h, flags, info);
     if (received == -1 && !info.IcmpError && SharedStack->PlatformErrorCode() == WSAEMSGSIZE) {
         cut = true;
         received = size - h;

@@ -7,6 +7,11 @@
 // message without IP header; the client puts a 20-byte header in front (time-to-live and source as
 // received), so both kinds are examined by the same rules. Only when neither socket can be had does
 // the exchange raise ENxInvalidSocket.
+//
+// Cost per exchange: a fresh socket and a fresh name resolution each time, each socket option set
+// once on the new socket (the raw socket passes only echo replies, unreachable and time-exceeded
+// messages), a receive that does not wait before the wait (an answer from a near host is usually
+// queued by then), and no shutdown on the socket that always fails.
 #pragma once
 
 #include "net/TNxComponent.h"
@@ -130,8 +135,11 @@ private:
     // A byte count, 0 when nothing arrived in time, -1 on error. A datagram longer than size sets
     // cut and returns size, its first bytes in buffer.
     int ReadDatagram(std::uint8_t* buffer, int size, int timeoutMs, bool& cut);
+    // One receive with flags (MSG_DONTWAIT: -1 with code 10035 when nothing is queued).
+    int ReceiveOne(std::uint8_t* buffer, int size, int flags, bool& cut);
+    void PassOnlyAnswerTypes();
     void PrepareDatagramSocket();
-    int ReadWithIpHeader(std::uint8_t* buffer, int size, bool& cut);
+    int ReadWithIpHeader(std::uint8_t* buffer, int size, int flags, bool& cut);
     int ComposeErrorMessage(std::uint8_t* buffer, int size, int originalLength, const TNxDatagramInfo& info);
 
     bool datagram_ = false;

@@ -199,7 +199,9 @@ int TNxStackLinux::StackReceiveDatagram(TNxSocket socket, void* buffer, int leng
         // says which message it was.
         const int failure = errno;
         int errorLength = 0;
-        if (readQueuedIcmpError(socket, buffer, length, info, errorLength)) return errorLength;
+        // Nothing queued (a receive that does not wait) is no report of an error.
+        if (failure != EAGAIN && readQueuedIcmpError(socket, buffer, length, info, errorLength))
+            return errorLength;
         errno = failure;
         return failWithErrno();
     }

@@ -42,7 +42,7 @@ public:
     std::function<TNxSocket(int type, int protocol)> socket;
     std::function<int(const void* buffer, int length, const std::string& address)> sendTo;
     std::function<int(int timeoutMs)> waitRead;
-    std::function<int(void* buffer, int length)> receive;
+    std::function<int(void* buffer, int length, int flags)> receive;
     std::vector<std::pair<int, int>> openedSockets; // type, protocol
 
     TNxSocket StackSocket(int family, int type, int protocol) override {
@@ -64,7 +64,7 @@ public:
         return TNxStackLinux::WaitSockets(readList, writeList, errorList, timeoutMs);
     }
     int StackReceive(TNxSocket s, void* buffer, int length, int flags) override {
-        if (receive) return receive(buffer, length);
+        if (receive) return receive(buffer, length, flags);
         return TNxStackLinux::StackReceive(s, buffer, length, flags);
     }
     int StackBind(TNxSocket socket, int family, int port, const std::string& address) override {
@@ -109,7 +109,7 @@ struct ScriptedEcho {
     std::vector<std::string> sentTo;
     bool answerEchoes = false;
     std::function<int(int index)> failSend; // -1 plus a code in platformCode to fail send #index
-    bool cutReported = false;
+    bool codeSet = false;                   // platformCode holds a receive's failure
 
     ScriptedEcho() {
         stack->socket = [](int, int) { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0); };
@@ -142,17 +142,22 @@ struct ScriptedEcho {
             ::usleep(static_cast<useconds_t>(timeoutMs) * 1000);
             return 0;
         };
-        // A datagram longer than the buffer fills it and fails with 10040, as the platform does.
-        stack->receive = [this](void* buffer, int length) {
+        // A datagram longer than the buffer fills it and fails with 10040, as the platform does; a
+        // receive that may not wait fails with 10035 when nothing is queued.
+        stack->receive = [this](void* buffer, int length, int flags) {
+            if (codeSet) stack->platformCode.reset();
+            codeSet = false;
+            const auto fail = [this](int code) {
+                stack->platformCode = code;
+                codeSet = true;
+                return -1;
+            };
+            if (incoming.empty()) return fail((flags & MSG_DONTWAIT) ? 10035 : 10004);
             std::vector<std::uint8_t> d = std::move(incoming.front());
             incoming.pop_front();
             const int n = std::min(length, static_cast<int>(d.size()));
             std::copy_n(d.begin(), n, static_cast<std::uint8_t*>(buffer));
-            if (cutReported) stack->platformCode.reset();
-            cutReported = n < static_cast<int>(d.size());
-            if (!cutReported) return n;
-            stack->platformCode = 10040;
-            return -1;
+            return n < static_cast<int>(d.size()) ? fail(10040) : n;
         };
     }
 };
