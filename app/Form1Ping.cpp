@@ -22,6 +22,7 @@ void TForm1::PingButtonClick() {
     view.showFailure = [this] {
         notifier().error(this, fromUtf8(kPingFailureCaption), fromUtf8(kPingFailureText));
     };
+    view.addSummary = [this](const std::string& line) { lstReplies->addItem(fromWinBytes(line)); };
     RunPingBox(
         *ICMP, toWinBytes(edHost->text()), SpinEdit1->text().toStdString(),
         [this](TNxIcmpClient& sender, const TReplyStatus& status) { ICMPReply(sender, status); }, view);

@@ -2,6 +2,9 @@
 
 #include "platform/Convert.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace orvex {
 
 const char* const kPingInputNotice = "Bitte erst eine IP-Adresse eintragen: z.B. 192.168.178.1 \n"
@@ -20,8 +23,33 @@ std::string PingReplyLine(const TReplyStatus& status) {
     return line + " ms";
 }
 
+std::string PingSummaryLine(int requested, std::span<const TReplyStatus> replies, bool failed) {
+    if (failed || requested < 2 || replies.empty()) return {};
+    const std::size_t sent = replies.size();
+    std::size_t received = 0;
+    std::uint32_t least = 0, most = 0;
+    std::uint64_t total = 0;
+    for (const TReplyStatus& r : replies) {
+        if (r.Outcome != TReplyOutcome::roEchoReply) continue;
+        least = received == 0 ? r.RoundTripMs : std::min(least, r.RoundTripMs);
+        most = std::max(most, r.RoundTripMs);
+        total += r.RoundTripMs;
+        ++received;
+    }
+    const std::size_t lost = sent - received;
+    std::size_t loss = lost * 100 / sent;
+    if (lost > 0 && loss == 0) loss = 1;
+    std::string line = "--- " + std::to_string(sent) + " gesendet, " + std::to_string(received) +
+                       " empfangen, " + std::to_string(loss) + " % Verlust";
+    if (received == 0) return line;
+    const std::uint64_t average = (total + received / 2) / received;
+    return line + ", Zeit min/\xD8/max = " + std::to_string(least) + "/" + std::to_string(average) + "/" +
+           std::to_string(most) + " ms";
+}
+
 int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& countText,
-               const TOnReplyEvent& onReply, const PingBoxView& view) {
+               const TOnReplyEvent& onReply, const PingBoxView& view,
+               const std::function<bool()>& stopRequested) {
     if (host.empty()) {
         view.showInputNotice();
         return 0;
@@ -31,13 +59,22 @@ int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& 
     icmp.ReceiveTimeout = kPingReceiveTimeoutMs;
     icmp.Host = host;
     const int count = StrToInt(countText);
+    std::vector<TReplyStatus> replies;
+    replies.reserve(static_cast<std::size_t>(std::clamp(count, 0, 1000)));
     int done = 0;
     try {
-        for (; done < count; ++done)
+        for (; done < count; ++done) {
+            if (stopRequested && stopRequested()) break;
             icmp.ExchangeEcho();
+            replies.push_back(icmp.LastReply); // the record OnReply was given
+        }
     } catch (...) {
         view.showFailure();
+        return done;
     }
+    if (const std::string summary = PingSummaryLine(count, replies, false);
+        !summary.empty() && view.addSummary)
+        view.addSummary(summary);
     return done;
 }
 

@@ -6,6 +6,7 @@
 #include "net/TNxIcmpClient.h"
 
 #include <functional>
+#include <span>
 #include <string>
 
 namespace orvex {
@@ -22,19 +23,36 @@ extern const char* const kPingFailureText;
 // do not appear.
 std::string PingReplyLine(const TReplyStatus& status);
 
+// The line that closes a run, in Windows-1252 bytes like the reply lines (Ø is the byte 0xD8):
+//   "--- 10 gesendet, 9 empfangen, 10 % Verlust, Zeit min/Ø/max = 1/3/9 ms"
+// replies are the records of the finished requests, in order; requested is the count the run was
+// started with. Sent counts the finished requests, received the echo answers among them
+// (unreachable and time-exceeded messages are answers from a router, not from the host, and count
+// as lost, as with ping). Loss is the whole percent of unanswered requests rounded down, except
+// that a run with any request unanswered never shows 0 %. min/avg/max are the round-trip times of
+// the echo answers (timeouts do not enter), the average rounded to the nearest millisecond; a run
+// without any answer ends after "Verlust". Empty when no line is due: a run of fewer than two
+// requests (its line says it all), a run that ended in the failure box, or one stopped before its
+// first request finished.
+std::string PingSummaryLine(int requested, std::span<const TReplyStatus> replies, bool failed);
+
 struct PingBoxView {
     std::function<void()> showInputNotice; // the notice, then the focus to the host field
     std::function<void()> clearReplies;
-    std::function<void()> showFailure; // the failure box
+    std::function<void()> showFailure;                  // the failure box
+    std::function<void(const std::string&)> addSummary; // the closing line (Windows-1252)
 };
 
 // The "Start" handler. host is the field's text as bytes, used as typed; countText is the count
 // field's text (UTF-8). An empty host shows the notice and touches nothing else. Otherwise the
 // list is emptied, the client set up (onReply, 1000 ms, host) and the count read: a text that is
 // no integer raises EConvertError to the caller. Then count exchanges run one after another; the
-// first exception ends the run and shows the failure box.
+// first exception ends the run and shows the failure box. stopRequested, when set, is asked before
+// each request; true ends the run there. A run that was not ended by a failure closes with the
+// summary line (PingSummaryLine) when one is due.
 // Returns the number of exchanges that finished.
 int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& countText,
-               const TOnReplyEvent& onReply, const PingBoxView& view);
+               const TOnReplyEvent& onReply, const PingBoxView& view,
+               const std::function<bool()>& stopRequested = {});
 
 } // namespace orvex

@@ -33,6 +33,59 @@ TEST(PingReplyLine, Format) {
         EXPECT_EQ(PingReplyLine(c.status), c.line);
 }
 
+TEST(PingSummaryLine, CountsLossAndTimes) {
+    const auto answer = [](std::uint32_t ms) {
+        return TReplyStatus{.ByteCount = 72, .RoundTripMs = ms, .Outcome = TReplyOutcome::roEchoReply};
+    };
+    const TReplyStatus timeout{.RoundTripMs = 1000, .Outcome = TReplyOutcome::roTimedOut};
+    const TReplyStatus unreachable{
+        .ByteCount = 100, .RoundTripMs = 4, .Outcome = TReplyOutcome::roUnreachable};
+    std::vector<TReplyStatus> nine(9, answer(3));
+    nine[0] = answer(9);
+    nine[4] = answer(1);
+    nine.push_back(timeout);
+    std::vector<TReplyStatus> thousand(1000, answer(0));
+    thousand[500] = timeout;
+    struct Case {
+        const char* name;
+        int requested;
+        std::vector<TReplyStatus> replies;
+        bool failed;
+        std::string line;
+    } cases[] = {
+        {"one lost of ten", 10, nine, false,
+         "--- 10 gesendet, 9 empfangen, 10 % Verlust, Zeit min/\xD8/max = 1/3/9 ms"},
+        {"all answered, average rounded",
+         2,
+         {answer(1), answer(2)},
+         false,
+         "--- 2 gesendet, 2 empfangen, 0 % Verlust, Zeit min/\xD8/max = 1/2/2 ms"},
+        {"a third lost, rounded down",
+         3,
+         {answer(5), timeout, answer(6)},
+         false,
+         "--- 3 gesendet, 2 empfangen, 33 % Verlust, Zeit min/\xD8/max = 5/6/6 ms"},
+        {"two thirds lost",
+         3,
+         {timeout, unreachable, answer(0)},
+         false,
+         "--- 3 gesendet, 1 empfangen, 66 % Verlust, Zeit min/\xD8/max = 0/0/0 ms"},
+        {"one of a thousand lost is not 0 %", 1000, thousand, false,
+         "--- 1000 gesendet, 999 empfangen, 1 % Verlust, Zeit min/\xD8/max = 0/0/0 ms"},
+        {"nothing answered", 2, {timeout, unreachable}, false, "--- 2 gesendet, 0 empfangen, 100 % Verlust"},
+        {"stopped after two of ten",
+         10,
+         {answer(7), timeout},
+         false,
+         "--- 2 gesendet, 1 empfangen, 50 % Verlust, Zeit min/\xD8/max = 7/7/7 ms"},
+        {"a run of one", 1, {answer(3)}, false, ""},
+        {"stopped before the first request finished", 10, {}, false, ""},
+        {"failed", 10, {answer(3), answer(4)}, true, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PingSummaryLine(c.requested, c.replies, c.failed), c.line) << c.name;
+}
+
 namespace {
 
 struct Box {
@@ -41,7 +94,9 @@ struct Box {
     std::vector<std::string> lines{"old line"};
     int notices = 0;
     int failures = 0;
-    PingBoxView view{[this] { ++notices; }, [this] { lines.clear(); }, [this] { ++failures; }};
+    std::function<bool()> stop;
+    PingBoxView view{[this] { ++notices; }, [this] { lines.clear(); }, [this] { ++failures; },
+                     [this](const std::string& line) { lines.push_back(line); }};
 
     Box() {
         echo.answerEchoes = true;
@@ -50,7 +105,7 @@ struct Box {
     int run(const std::string& host, const std::string& count) {
         return RunPingBox(
             icmp, host, count,
-            [this](TNxIcmpClient&, const TReplyStatus& s) { lines.push_back(PingReplyLine(s)); }, view);
+            [this](TNxIcmpClient&, const TReplyStatus& s) { lines.push_back(PingReplyLine(s)); }, view, stop);
     }
 };
 
@@ -68,7 +123,9 @@ TEST(PingRun, EmptyHostShowsTheNoticeOnly) {
 TEST(PingRun, CountsLinesAndSequenceNumbersAcrossRuns) {
     Box box;
     EXPECT_EQ(box.run("127.0.0.1", "3"), 3);
-    ASSERT_EQ(box.lines.size(), 3u);
+    ASSERT_EQ(box.lines.size(), 4u);
+    const std::string summary = "--- 3 gesendet, 3 empfangen, 0 % Verlust, Zeit min/\xD8/max = ";
+    EXPECT_EQ(box.lines[3].substr(0, summary.size()), summary);
     for (int i = 0; i < 3; ++i) {
         const std::string head = "72 bytes - icmp_seq=" + std::to_string(3489 + i) + " - ttl=64 - time";
         EXPECT_EQ(box.lines[static_cast<std::size_t>(i)].substr(0, head.size()), head);
@@ -92,7 +149,7 @@ TEST(PingRun, AFailureEndsTheRunAndTheNextRunRepeatsItsNumber) {
     EXPECT_EQ(box.failures, 1);
     EXPECT_EQ(box.echo.sent.size(), 3u); // no fourth request
     box.echo.failSend = nullptr;
-    box.run("localhost", "1");
+    box.run("localhost", "1"); // one line, no summary
     EXPECT_EQ(box.lines, std::vector<std::string>{box.lines.front()});
     EXPECT_EQ(box.lines.front().substr(0, 25), "72 bytes - icmp_seq=3491 ");
 }
@@ -127,9 +184,24 @@ TEST(PingRun, TimeoutsAreLinesNotFailures) {
     box.echo.answerEchoes = false;
     // The box sets 1000 ms on every run; two unanswered requests take about two seconds.
     EXPECT_EQ(box.run("127.0.0.1", "2"), 2);
-    ASSERT_EQ(box.lines.size(), 2u);
+    ASSERT_EQ(box.lines.size(), 3u);
     const std::string head = "0 bytes - icmp_seq=3489 - ttl=0 - time=";
     ASSERT_EQ(box.lines[0].substr(0, head.size()), head);
     EXPECT_GE(std::stoi(box.lines[0].substr(head.size())), 999);
+    EXPECT_EQ(box.lines[2], "--- 2 gesendet, 0 empfangen, 100 % Verlust");
     EXPECT_EQ(box.failures, 0);
+}
+
+TEST(PingRun, AStopEndsTheRunBeforeTheNextRequest) {
+    Box box;
+    int asked = 0;
+    box.stop = [&] { return ++asked > 2; };
+    EXPECT_EQ(box.run("127.0.0.1", "10"), 2);
+    ASSERT_EQ(box.lines.size(), 3u);
+    const std::string summary = "--- 2 gesendet, 2 empfangen, 0 % Verlust, Zeit ";
+    EXPECT_EQ(box.lines[2].substr(0, summary.size()), summary);
+    EXPECT_EQ(box.echo.sent.size(), 2u);
+    box.stop = [] { return true; }; // before the first request: no line at all
+    EXPECT_EQ(box.run("127.0.0.1", "10"), 0);
+    EXPECT_TRUE(box.lines.empty());
 }

@@ -95,7 +95,10 @@ private slots:
         form->SpinEdit1->setText(QStringLiteral("3"));
         start();
         const QStringList lines = items(form->lstReplies);
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.size(), 4);
+        static const QRegularExpression summary(QString::fromUtf8(
+            "^--- 3 gesendet, 3 empfangen, 0 % Verlust, Zeit min/Ø/max = (\\d+)/(\\d+)/(\\d+) ms$"));
+        QVERIFY2(summary.match(lines[3]).hasMatch(), qPrintable(lines[3]));
         static const QRegularExpression line(
             QStringLiteral("^72 bytes - icmp_seq=(\\d+) - ttl=(64|128) - time(=[1-9]\\d*|<1) ms$"));
         for (int i = 0; i < 3; ++i) {
@@ -172,7 +175,7 @@ private slots:
         form->edHost->setText(QStringLiteral("127.0.0.1"));
         form->edHost->setFocus();
         QTest::keyClick(form->edHost, Qt::Key_Return);
-        QCOMPARE(form->lstReplies->count(), 10);
+        QCOMPARE(form->lstReplies->count(), 11); // ten lines and the summary
         QCOMPARE(form->edHost->text(), QStringLiteral("127.0.0.1"));
         QCOMPARE(form->lstReplies->item(9)->text().left(25), QStringLiteral("72 bytes - icmp_seq=3498 "));
     }
