@@ -6,7 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 dir="$here/build/fuzz"
-harnesses=(FuzzHttpReply FuzzUri FuzzSetCookie)
+harnesses=(FuzzHttpReply FuzzUri FuzzSetCookie FuzzIcmpDatagram)
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
