@@ -4,6 +4,7 @@
 #include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <thread>
@@ -606,4 +607,93 @@ TEST(RoutedNamespace, RawSocket) {
 
 TEST(RoutedNamespace, DatagramSocket) {
     expectRouterErrors(true);
+}
+
+namespace {
+
+// A third host, 10.99.6.2 in a namespace of its own behind a veth pair, pings this machine
+// (10.99.6.1) with 1100-byte requests and sends 1400-byte datagrams of an unrelated type and echo
+// replies for another identifier, all longer than the client's receive buffer, for four seconds.
+const char* const kThirdHostScript = R"sh(
+ip link add h0 type veth peer name h1
+ip addr add 10.99.6.1/24 dev h0
+ip link set h0 up
+unshare -n sh -c '
+  while ! ip link show h1 >/dev/null 2>&1; do sleep 0.01; done
+  ip link set lo up
+  ip addr add 10.99.6.2/24 dev h1
+  ip link set h1 up
+  timeout 4 ping -q -n -s 1100 -i 0.002 10.99.6.1 &
+  timeout 4 /usr/bin/python3 - <<PY &
+import socket, struct, time
+s = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
+def checked(m):
+    total = sum(struct.unpack("!%dH" % (len(m) // 2), m))
+    total = (total >> 16) + (total & 0xFFFF)
+    total += total >> 16
+    return m[:2] + struct.pack("!H", ~total & 0xFFFF) + m[4:]
+n = 0
+while True:
+    for kind in (42, 0):
+        body = struct.pack("<BBHHH", kind, 0, 0, 0x1111, 3489 + n % 8) + bytes(1372)
+        s.sendto(checked(body), ("10.99.6.1", 0))
+    n += 1
+    time.sleep(0.002)
+PY
+  wait' </dev/null >/dev/null 2>&1 &
+peer=$!
+while [ "$(readlink /proc/$peer/ns/net)" = "$(readlink /proc/self/ns/net)" ]; do sleep 0.01; done
+ip link set h1 netns $peer
+while ! ping -c 1 -W 1 10.99.6.2 >/dev/null 2>&1; do sleep 0.05; done
+sleep 0.2
+)sh";
+
+std::string thirdHostExchanges() {
+    // As root, a second raw socket counts the long datagrams that reached this machine meanwhile.
+    const int counter = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+    TNxIcmpClient client;
+    client.ReceiveTimeout = 300;
+    std::string out;
+    client.OnReply = [&](TNxIcmpClient&, const TReplyStatus& s) { out += describe(s) + "\n"; };
+    client.Host = "127.0.0.1"; // this machine ignores echo requests: two long waits
+    client.ExchangeEcho();
+    client.ExchangeEcho();
+    client.Host = "10.99.6.2";
+    for (int i = 0; i < 3; ++i)
+        client.ExchangeEcho();
+    out += client.UsesDatagramSocket() ? "datagram" : "raw";
+    if (counter >= 0) {
+        int longOnes = 0;
+        std::uint8_t buffer[1];
+        for (ssize_t n; (n = ::recv(counter, buffer, sizeof buffer, MSG_TRUNC)) >= 0;)
+            longOnes += n > 1024;
+        ::close(counter);
+        out += " long=" + std::string(longOnes > 0 ? "some" : "none");
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ThirdHost, LongDatagramsOfOthersDoNotEndTheRun) {
+    if (!test::canIsolate()) GTEST_SKIP() << "needs root to set up the namespaces";
+    for (const bool asNobody : {false, true}) {
+        std::string why;
+        const auto out = test::runInChild({.ownNetwork = true,
+                                           .pingGroupRange = "0 2147483647",
+                                           .ignoreEchoRequests = true,
+                                           .setupScript = kThirdHostScript,
+                                           .asNobody = asNobody},
+                                          thirdHostExchanges, &why);
+        if (!out && why.find("setup script") != std::string::npos) GTEST_SKIP() << why;
+        ASSERT_TRUE(out) << why;
+        const auto result = lines(*out);
+        ASSERT_EQ(result.size(), 6u) << *out;
+        EXPECT_EQ(result[0], "0 0.0.0.0 type=0 seq=3489 ttl=0 outcome=2");
+        EXPECT_EQ(result[1], "0 0.0.0.0 type=0 seq=3490 ttl=0 outcome=2");
+        for (int i = 2; i < 5; ++i)
+            EXPECT_EQ(result[static_cast<std::size_t>(i)],
+                      "72 10.99.6.2 type=0 seq=" + std::to_string(3489 + i) + " ttl=64 outcome=0");
+        EXPECT_EQ(result[5], asNobody ? "datagram" : "raw long=some");
+    }
 }
