@@ -221,8 +221,8 @@ int TNxIcmpClient::ComposeErrorMessage(std::uint8_t* buffer, int size, int origi
 
 namespace {
 
-// Where the sequence number of the request a datagram concerns sits, or -1 for a type that
-// concerns no request of ours. h is the IP header length.
+// Where the echo header of the request a datagram concerns begins (identifier at +4, sequence
+// number at +6), or -1 for a type that answers no request. h is the IP header length.
 int requestFieldsOffset(std::uint8_t type, int h) {
     switch (type) {
     case echo::kEchoReply:
