@@ -118,16 +118,11 @@ void TNxIcmpClient::PrepareDatagramSocket() {
     RawSocket.SetOption(IPPROTO_IP, IP_RECVERR, &on, sizeof on);
     // The kernel writes the socket's port into the identifier field. Binding to the process id's
     // bytes, swapped, keeps the identifier bytes the raw socket would send; when another socket
-    // holds that identifier the kernel picks one.
+    // holds that identifier the kernel picks one. The identifier is a nicety, so the result is not
+    // checked and the bound name not read back.
     const std::uint32_t id = ProcessId & 0xFFFF;
-    RawSocket.IP.clear();
-    RawSocket.Port = static_cast<int>(((id & 0xFF) << 8) | (id >> 8));
-    try {
-        if (RawSocket.Port != 0) RawSocket.BindLocal();
-    } catch (const ENxException&) {
-        // The identifier is a nicety; the kernel's choice serves as well.
-    }
-    RawSocket.Port = 0;
+    const int port = static_cast<int>(((id & 0xFF) << 8) | (id >> 8));
+    if (port != 0) SharedStack->StackBind(RawSocket.Descriptor, kAfInet, port, {});
 }
 
 void TNxIcmpClient::SendDatagram(const std::string& host, int port, const void* buffer, int length) {
