@@ -23,8 +23,8 @@ std::string PingReplyLine(const TReplyStatus& status) {
     return line + " ms";
 }
 
-std::string PingSummaryLine(int requested, std::span<const TReplyStatus> replies, bool failed) {
-    if (failed || requested < 2 || replies.empty()) return {};
+std::string PingSummaryLine(std::span<const TReplyStatus> replies, bool failed) {
+    if (failed || replies.size() < 2) return {};
     const std::size_t sent = replies.size();
     std::size_t received = 0;
     std::uint32_t least = 0, most = 0;
@@ -72,8 +72,7 @@ int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& 
         view.showFailure();
         return done;
     }
-    if (const std::string summary = PingSummaryLine(count, replies, false);
-        !summary.empty() && view.addSummary)
+    if (const std::string summary = PingSummaryLine(replies, false); !summary.empty() && view.addSummary)
         view.addSummary(summary);
     return done;
 }

@@ -25,16 +25,15 @@ std::string PingReplyLine(const TReplyStatus& status);
 
 // The line that closes a run, in Windows-1252 bytes like the reply lines (Ø is the byte 0xD8):
 //   "--- 10 gesendet, 9 empfangen, 10 % Verlust, Zeit min/Ø/max = 1/3/9 ms"
-// replies are the records of the finished requests, in order; requested is the count the run was
-// started with. Sent counts the finished requests, received the echo answers among them
-// (unreachable and time-exceeded messages are answers from a router, not from the host, and count
-// as lost, as with ping). Loss is the whole percent of unanswered requests rounded down, except
-// that a run with any request unanswered never shows 0 %. min/avg/max are the round-trip times of
-// the echo answers (timeouts do not enter), the average rounded to the nearest millisecond; a run
-// without any answer ends after "Verlust". Empty when no line is due: a run of fewer than two
-// requests (its line says it all), a run that ended in the failure box, or one stopped before its
-// first request finished.
-std::string PingSummaryLine(int requested, std::span<const TReplyStatus> replies, bool failed);
+// replies are the records of the finished requests, in order. Sent counts them, received the echo
+// answers among them (unreachable and time-exceeded messages come from a router, not from the
+// host, and count as lost, as with ping). Loss is the whole percent of unanswered requests rounded
+// down, except that a run with any request unanswered never shows 0 %. min/avg/max are the
+// round-trip times of the echo answers (timeouts do not enter), the average rounded to the nearest
+// millisecond; a run without any answer ends after "Verlust". Empty when no line is due: after the
+// failure box, and when fewer than two requests finished (a run of one request, whose line says it
+// all, or a run stopped before its second request).
+std::string PingSummaryLine(std::span<const TReplyStatus> replies, bool failed);
 
 struct PingBoxView {
     std::function<void()> showInputNotice; // the notice, then the focus to the host field
