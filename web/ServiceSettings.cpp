@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace orvex {
@@ -19,6 +22,28 @@ std::string trimmedBlanks(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return {};
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// Far more than any settings file holds; a larger file is not one a user wrote by hand.
+constexpr off_t kLargestSettingsFile = 1 << 20;
+
+// The text of a regular file (or a link to one), empty for anything else. A FIFO or a device at
+// the path is never read: opening without waiting and looking at what was opened means that no
+// file in the config folder can hold the box up or fill the memory.
+std::string regularFileText(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return {};
+    std::string text;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kLargestSettingsFile) {
+        char block[4096];
+        for (ssize_t n; text.size() <= static_cast<std::size_t>(kLargestSettingsFile) &&
+                        (n = ::read(fd, block, sizeof block)) > 0;)
+            text.append(block, static_cast<std::size_t>(n));
+        if (text.size() > static_cast<std::size_t>(kLargestSettingsFile)) text.clear(); // grew meanwhile
+    }
+    ::close(fd);
+    return text;
 }
 
 bool startsWithHttp(const std::string& url) {
@@ -83,7 +108,7 @@ std::string serviceSettingsFile() {
 }
 
 std::string readIniValue(const std::string& path, const std::string& group, const std::string& key) {
-    std::ifstream file(path);
+    std::istringstream file(regularFileText(path));
     std::string line;
     bool inGroup = false;
     std::string value;

@@ -44,8 +44,9 @@ const char* serviceBuildDefault(WebService service);
 std::string serviceSettingsFile();
 
 // The value of key in the INI group [group] of the file at path; empty when the file, the group or
-// the key is missing or the file cannot be read. Blanks around the value and a pair of double
-// quotes around it are dropped.
+// the key is missing or the file cannot be read. Only a regular file (or a link to one) of up to
+// 1 MiB is read: anything else at the path (a FIFO, a device, a folder) holds nothing and is never
+// waited on. Blanks around the value and a pair of double quotes around it are dropped.
 std::string readIniValue(const std::string& path, const std::string& group, const std::string& key);
 
 // The setting in force for a service, by the order above.

@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace orvex;
@@ -94,6 +99,35 @@ TEST(ServiceSettings, EnvironmentOverFileOverBuildDefault) {
                                    })
                   .url,
               "http://e/s");
+}
+
+// Only a regular file, or a link to one, is read: a FIFO (whose opening would wait for a writer)
+// or a folder at the path holds nothing, and the read returns at once.
+TEST(ServiceSettings, OnlyARegularFileIsRead) {
+    char folder[] = "/tmp/orvex-settings-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    std::ofstream(dir + "/real") << "[Services]\nPublicAddressUrl=http://10.0.0.3/ip\n";
+    ASSERT_EQ(::symlink((dir + "/real").c_str(), (dir + "/link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir((dir + "/folder").c_str(), 0700), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"link", "http://10.0.0.3/ip"}, {"fifo", ""}, {"folder", ""}};
+    for (const auto& [name, value] : cases) {
+        const std::string path = dir + "/" + name;
+        // On a thread of its own, so that a read that waits fails the test instead of hanging it.
+        auto result = std::make_shared<std::promise<std::string>>();
+        std::future<std::string> read = result->get_future();
+        std::thread([result, path] {
+            result->set_value(readIniValue(path, "Services", "PublicAddressUrl"));
+        }).detach();
+        ASSERT_EQ(read.wait_for(std::chrono::seconds(10)), std::future_status::ready) << name << " blocks";
+        EXPECT_EQ(read.get(), value) << name;
+    }
+    for (const char* name : {"link", "real", "fifo"})
+        std::remove((dir + "/" + name).c_str());
+    ::rmdir((dir + "/folder").c_str());
+    ::rmdir(folder);
 }
 
 TEST(ServiceSettings, TheProcessSettingsWithThePortSpelledOut) {
