@@ -257,7 +257,12 @@ void TNxCustomHTTP::RaiseProtocolError() {
     try {
         ReadResult(&body);
     } catch (const ENxConnClosedGracefully&) {
-        // The status already says the request failed; a cut error text still goes with it.
+        // A counted error text cut by the close still goes with the status; a close inside a
+        // chunked one is the close error, like any line or chunk still owed.
+        if (Response.ContentLength < 1) {
+            ReadTimeout = saved;
+            throw;
+        }
     } catch (const ENxBodyTooLarge&) {
         Disconnect(); // the rest of the body is still on its way
     } catch (...) {

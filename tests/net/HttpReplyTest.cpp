@@ -127,6 +127,9 @@ TEST_F(HttpReply, TurnsEveryReplyOutside2xxIntoTheProtocolError) {
     } cases[] = {
         {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!", 404, "HTTP/1.1 404 Not Found",
          "not here!"},
+        // A counted error text cut by the close keeps what came.
+        {"HTTP/1.1 404 Not Found\r\nContent-Length: 20\r\n\r\nnot here!", 404, "HTTP/1.1 404 Not Found",
+         "not here!"},
         {"HTTP/1.1 301 Moved\r\nLocation: http://x/\r\nContent-Length: 0\r\n\r\n", 301, "HTTP/1.1 301 Moved",
          ""},
         {"HTTP/1.1 200 OK\r\nLocation: /elsewhere\r\nContent-Length: 2\r\n\r\nok", 200, "HTTP/1.1 200 OK",
@@ -227,6 +230,9 @@ TEST_F(HttpReply, RaisesTheLineAndCloseErrors) {
         {"close inside the status line", {"HTTP/1.1 20"}, "Die Verbindung wurde erfolgreich geschlossen."},
         {"close inside a chunk",
          {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nshort"},
+         "Die Verbindung wurde erfolgreich geschlossen."},
+        {"close inside a chunk of an error reply's body",
+         {"HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nshort"},
          "Die Verbindung wurde erfolgreich geschlossen."},
         {"close inside a chunk-size line",
          {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1"},
