@@ -99,8 +99,10 @@ private slots:
         static const QRegularExpression summary(QString::fromUtf8(
             "^--- 3 gesendet, 3 empfangen, 0 % Verlust, Zeit min/Ø/max = (\\d+)/(\\d+)/(\\d+) ms$"));
         QVERIFY2(summary.match(lines[3]).hasMatch(), qPrintable(lines[3]));
+        // The answer's time-to-live (64 on Linux loopback), in either socket mode: the request as
+        // the raw socket hears it, sent with 128, is never the answer.
         static const QRegularExpression line(
-            QStringLiteral("^72 bytes - icmp_seq=(\\d+) - ttl=(64|128) - time(=[1-9]\\d*|<1) ms$"));
+            QStringLiteral("^72 bytes - icmp_seq=(\\d+) - ttl=64 - time(=[1-9]\\d*|<1) ms$"));
         for (int i = 0; i < 3; ++i) {
             const auto match = line.match(lines[i]);
             QVERIFY2(match.hasMatch(), qPrintable(lines[i]));
