@@ -19,10 +19,13 @@ struct LookupOutcome {
 // Removes every "http://", then "https://", then "ftp://ftp.", then "/" (case-sensitive).
 std::string cleanHostInput(std::string text);
 
-// Reverse lookup of the IP field's text. EResolverSocketError escapes for errors other than 11004.
+// Reverse lookup of the IP field's text (IPv4, or IPv6 with or without brackets). EResolverSocketError
+// escapes for errors other than 11004.
 LookupOutcome reverseLookup(const std::string& ipText);
 
-// Forward lookup of the Hostname field's text, cleaned first.
+// Forward lookup of the Hostname field's text, cleaned first. A name with an IPv4 address gives the
+// first one; a name with only IPv6 addresses (or an IPv6 address text) gives the first IPv6 address
+// in compressed form.
 LookupOutcome forwardLookup(const std::string& hostText);
 
 extern const char* const kReverseEmptyNotice;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <strings.h>
 
+#include <arpa/inet.h>
+
 namespace orvex {
 
 namespace {
@@ -25,6 +27,22 @@ std::string FormatDottedAddress(std::uint32_t address) {
     std::memcpy(octets, &address, sizeof octets);
     return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." + std::to_string(octets[2]) +
            "." + std::to_string(octets[3]);
+}
+
+std::optional<std::array<std::uint8_t, 16>> ParseIpv6Text(const std::string& text) {
+    std::string inner = text;
+    if (inner.size() >= 2 && inner.front() == '[' && inner.back() == ']')
+        inner = inner.substr(1, inner.size() - 2);
+    if (const auto zone = inner.find('%'); zone != std::string::npos && zone + 1 < inner.size())
+        inner.erase(zone);
+    std::array<std::uint8_t, 16> address{};
+    if (::inet_pton(AF_INET6, inner.c_str(), address.data()) != 1) return std::nullopt;
+    return address;
+}
+
+std::string FormatIpv6Address(const std::array<std::uint8_t, 16>& address) {
+    char text[INET6_ADDRSTRLEN];
+    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
 }
 
 void CheckResolverError(bool failed, std::initializer_list<int> allowedCodes) {
@@ -50,10 +68,30 @@ std::uint32_t TResolverLib::HostToAddress(const std::string& text, std::string& 
     return first;
 }
 
+bool TResolverLib::HostToAddress6(const std::string& text, std::string& resultText) {
+    if (const auto literal = ParseIpv6Text(text)) {
+        resultText = FormatIpv6Address(*literal);
+        return true;
+    }
+    const hostent* entry = SocketApi->gethostbyname2(text.c_str(), AF_INET6);
+    if (!entry || entry->h_addrtype != AF_INET6 || entry->h_length != 16 || !entry->h_addr_list ||
+        !entry->h_addr_list[0])
+        return false;
+    std::array<std::uint8_t, 16> first{};
+    std::memcpy(first.data(), entry->h_addr_list[0], first.size());
+    resultText = FormatIpv6Address(first);
+    return true;
+}
+
 std::string TResolverLib::AddressToHost(const std::string& text) {
     if (equalsIgnoringCase(text, "127.0.0.1")) return "LOCALHOST";
-    const std::uint32_t address = SocketApi->inet_addr(text.c_str());
-    const hostent* entry = SocketApi->gethostbyaddr(&address, 4, AF_INET);
+    const hostent* entry = nullptr;
+    if (const auto address6 = ParseIpv6Text(text)) {
+        entry = SocketApi->gethostbyaddr(address6->data(), 16, AF_INET6);
+    } else {
+        const std::uint32_t address = SocketApi->inet_addr(text.c_str());
+        entry = SocketApi->gethostbyaddr(&address, 4, AF_INET);
+    }
     if (entry) return entry->h_name ? entry->h_name : "";
     CheckResolverError(true, {WSANO_DATA});
     return {};

@@ -129,7 +129,8 @@ const hostent* TWinsockIntf11::gethostbyaddr(const void* address, int length, in
     while ((rc = ::gethostbyaddr_r(address, static_cast<socklen_t>(length), family, &entry_,
                                    entryBuffer_.data(), entryBuffer_.size(), &result, &hErrno)) == ERANGE)
         entryBuffer_.resize(entryBuffer_.size() * 2);
-    if (!result) lastError_ = resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
+    if (!result)
+        lastError_ = resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
     return result;
 }
 
@@ -149,13 +150,18 @@ int TWinsockIntf11::gethostname(char* name, int length) {
 }
 
 const hostent* TWinsockIntf11::gethostbyname(const char* name) {
+    return TWinsockIntf11::gethostbyname2(name, AF_INET);
+}
+
+const hostent* TWinsockIntf11::gethostbyname2(const char* name, int family) {
     hostent* result = nullptr;
     int hErrno = 0;
     int rc;
-    while ((rc = ::gethostbyname2_r(name, AF_INET, &entry_, entryBuffer_.data(), entryBuffer_.size(), &result,
+    while ((rc = ::gethostbyname2_r(name, family, &entry_, entryBuffer_.data(), entryBuffer_.size(), &result,
                                     &hErrno)) == ERANGE)
         entryBuffer_.resize(entryBuffer_.size() * 2);
-    if (!result) lastError_ = resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
+    if (!result)
+        lastError_ = resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
     return result;
 }
 

@@ -56,6 +56,10 @@ public:
     virtual int bind(TSocket s, const sockaddr* address, socklen_t length) = 0;
     virtual int closesocket(TSocket s) = 0;
     virtual TSocket socket(int family, int type, int protocol) = 0;
+
+    // Beyond the original table: the forward lookup for one address family (AF_INET6 for the
+    // IPv6 addresses of a name). Same result and error rules as gethostbyname.
+    virtual const hostent* gethostbyname2(const char* name, int family) = 0;
 };
 
 // Forwards every slot to the Linux socket and resolver functions. The resolver's h_errno and the
@@ -89,6 +93,7 @@ public:
     int bind(TSocket s, const sockaddr* address, socklen_t length) override;
     int closesocket(TSocket s) override;
     TSocket socket(int family, int type, int protocol) override;
+    const hostent* gethostbyname2(const char* name, int family) override;
 
 private:
     int recordSocketResult(int result);

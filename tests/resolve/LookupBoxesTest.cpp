@@ -69,3 +69,42 @@ TEST(LookupBoxes, ReverseBox) {
     fake->reverseError = WSATRY_AGAIN;
     EXPECT_THROW(reverseLookup("192.0.2.9"), EResolverSocketError);
 }
+
+TEST(LookupBoxes, Ipv6AnswersWhereIpv4HasNone) {
+    ScopedFakeWinsock fake;
+    fake->names["dual.example"] = {"192.0.2.9"};
+    fake->names6["dual.example"] = {"2001:db8::9"};
+    fake->names6["six.example"] = {"2001:db8:0:0:0:0:0:7", "2001:db8::8"};
+    fake->addresses["2001:db8::7"] = "six.example";
+
+    const std::pair<const char*, const char*> forward[] = {
+        {"dual.example", "192.0.2.9"},      // IPv4 first, as before
+        {"six.example", "2001:db8::7"},     // first IPv6 address, compressed
+        {"[2001:DB8:0::1]", "2001:db8::1"}, // an address text needs no query
+        {"http://[::1]/", "::1"},
+    };
+    for (auto [input, result] : forward) {
+        const auto outcome = forwardLookup(input);
+        EXPECT_EQ(outcome.kind, Kind::Found) << input;
+        EXPECT_EQ(outcome.result, result) << input;
+    }
+    EXPECT_EQ(fake->forwardQueries6, std::vector<std::string>{"six.example"});
+
+    // A failure that says nothing about the name is not asked again for IPv6.
+    fake->forwardError = WSATRY_AGAIN;
+    EXPECT_EQ(forwardLookup("six.example").kind, Kind::NotFound);
+    EXPECT_EQ(fake->forwardQueries6.size(), 1u);
+
+    for (const char* text : {"2001:db8::7", "2001:0DB8:0000:0000:0000:0000:0000:0007", "[2001:db8::7]"})
+        EXPECT_EQ(reverseLookup(text).result, "six.example") << text;
+    EXPECT_EQ(fake->reverseQueries.back(), "2001:db8::7");
+    EXPECT_EQ(reverseLookup("[2001:db8::5]").notice,
+              "Die IP-Adresse \" [2001:db8::5] \"  konnte nicht aufgelöst werden.");
+    fake->reverseError = WSAHOST_NOT_FOUND;
+    try {
+        reverseLookup("2001:db8::5");
+        FAIL() << "no error";
+    } catch (const EResolverSocketError& e) {
+        EXPECT_EQ(e.Message, "Socket Error #11001\r\nHost not found.");
+    }
+}

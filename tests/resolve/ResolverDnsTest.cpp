@@ -35,7 +35,8 @@ TEST_F(ResolverDns, ForwardBoxNoticeForEveryKindOfFailure) {
     for (const char* failing : {"nosuch.orvex.test", "txt.orvex.test", "refused.example"}) {
         const LookupOutcome outcome = forwardLookup(std::string("http://") + failing + "/");
         EXPECT_EQ(outcome.kind, LookupOutcome::Kind::NotFound);
-        EXPECT_EQ(outcome.notice, std::string("Der Hostname \" ") + failing + " \"  konnte nicht aufgelöst werden.");
+        EXPECT_EQ(outcome.notice,
+                  std::string("Der Hostname \" ") + failing + " \"  konnte nicht aufgelöst werden.");
     }
 }
 
@@ -61,5 +62,39 @@ TEST_F(ResolverDns, ReverseAnswersAndErrorCodes) {
         FAIL() << "no error";
     } catch (const EResolverSocketError& e) {
         EXPECT_EQ(e.Code, 11002);
+    }
+}
+
+TEST_F(ResolverDns, Ipv6NamesAndReverseZone) {
+    const std::pair<const char*, const char*> forward[] = {
+        {"v6.orvex.test", "2001:db8:77::7"}, // no IPv4 address: the IPv6 one
+        {"dual.orvex.test", "10.77.0.9"},    // IPv4 first, exactly as before
+        {"peer.orvex.test", "2001:db8::2"},
+    };
+    for (auto [name, address] : forward) {
+        const LookupOutcome outcome = forwardLookup(name);
+        EXPECT_EQ(outcome.kind, LookupOutcome::Kind::Found) << name;
+        EXPECT_EQ(outcome.result, address) << name;
+    }
+    const std::pair<const char*, const char*> reverse[] = {
+        {"2001:db8:77::7", "v6.orvex.test"},
+        {"[2001:0db8:0077:0000:0000:0000:0000:0009]", "dual.orvex.test"},
+        {"2001:db8::2", "peer.orvex.test"},
+        {"::1", "localhost"},
+    };
+    for (auto [address, name] : reverse)
+        EXPECT_EQ(reverseLookup(address).result, name) << address;
+    const LookupOutcome nodata = reverseLookup("2001:db8:77::8");
+    EXPECT_EQ(nodata.kind, LookupOutcome::Kind::NotFound);
+    EXPECT_EQ(nodata.notice, "Die IP-Adresse \" 2001:db8:77::8 \"  konnte nicht aufgelöst werden.");
+    const std::pair<const char*, int> failures[] = {{"2001:db8:77::99", 11001}, {"2001:db9::1", 11002}};
+    for (auto [address, code] : failures) {
+        try {
+            TResolverLib::AddressToHost(address);
+            ADD_FAILURE() << address << ": no error";
+        } catch (const EResolverSocketError& e) {
+            EXPECT_EQ(e.Code, code) << address;
+            EXPECT_EQ(e.Message, resolverErrorMessage(code)) << address;
+        }
     }
 }

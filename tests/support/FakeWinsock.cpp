@@ -32,10 +32,40 @@ const hostent* FakeWinsock::gethostbyname(const char* name) {
     return fill(name, found->second);
 }
 
-const hostent* FakeWinsock::gethostbyaddr(const void* address, int, int) {
-    in_addr in{};
-    std::memcpy(&in, address, sizeof in);
-    const std::string dotted = ::inet_ntoa(in);
+const hostent* FakeWinsock::gethostbyname2(const char* name, int family) {
+    if (family == AF_INET) return gethostbyname(name);
+    forwardQueries6.emplace_back(name);
+    const auto found = names6.find(name);
+    if (family != AF_INET6 || found == names6.end()) {
+        lastError = forwardError;
+        return nullptr;
+    }
+    nameStorage = name;
+    address6Storage.assign(found->second.size(), {});
+    addressPointers.clear();
+    for (std::size_t i = 0; i < found->second.size(); ++i) {
+        ::inet_pton(AF_INET6, found->second[i].c_str(), address6Storage[i].data());
+        addressPointers.push_back(reinterpret_cast<char*>(address6Storage[i].data()));
+    }
+    addressPointers.push_back(nullptr);
+    entry = hostent{};
+    entry.h_name = nameStorage.data();
+    entry.h_addrtype = AF_INET6;
+    entry.h_length = 16;
+    entry.h_addr_list = addressPointers.data();
+    return &entry;
+}
+
+const hostent* FakeWinsock::gethostbyaddr(const void* address, int length, int family) {
+    std::string dotted;
+    if (family == AF_INET6 && length == 16) {
+        char text[INET6_ADDRSTRLEN];
+        dotted = ::inet_ntop(AF_INET6, address, text, sizeof text);
+    } else {
+        in_addr in{};
+        std::memcpy(&in, address, sizeof in);
+        dotted = ::inet_ntoa(in);
+    }
     reverseQueries.push_back(dotted);
     const auto found = addresses.find(dotted);
     if (found == addresses.end()) {

@@ -4,6 +4,7 @@
 
 #include "resolve/WinsockIntf.h"
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,16 +16,20 @@ class FakeWinsock : public TWinsockIntf11 {
 public:
     // name -> addresses (dotted); a name without entry fails with forwardError.
     std::map<std::string, std::vector<std::string>> names;
+    // name -> IPv6 addresses (text), for gethostbyname2(name, AF_INET6); others fail with forwardError.
+    std::map<std::string, std::vector<std::string>> names6;
     int forwardError = WSAHOST_NOT_FOUND;
-    // dotted address -> official name; an address without entry fails with reverseError.
+    // dotted or compressed IPv6 address -> official name; an address without entry fails with reverseError.
     std::map<std::string, std::string> addresses;
     int reverseError = WSANO_DATA;
 
     std::vector<std::string> forwardQueries;
     std::vector<std::string> reverseQueries;
+    std::vector<std::string> forwardQueries6;
 
     const hostent* gethostbyname(const char* name) override;
     const hostent* gethostbyaddr(const void* address, int length, int family) override;
+    const hostent* gethostbyname2(const char* name, int family) override;
     int WSAGetLastError() override { return lastError; }
 
 private:
@@ -33,6 +38,7 @@ private:
     hostent entry{};
     std::string nameStorage;
     std::vector<std::uint32_t> addressStorage;
+    std::vector<std::array<std::uint8_t, 16>> address6Storage;
     std::vector<char*> addressPointers;
 };
 
