@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <arpa/inet.h>
+
 namespace orvex {
 
 namespace {
@@ -39,10 +41,17 @@ std::string cleanGatewayText(const std::string& text) {
     return field.substr(first, last - first);
 }
 
+std::string formatIpv6(const Ipv6Address& address) {
+    char text[INET6_ADDRSTRLEN];
+    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
+}
+
 std::string ListLocalAddresses(NetworkAdapters& adapters) {
     std::string list;
     for (const Ipv4Address& address : adapters.ownAddresses())
         list += formatIpv4(address) + "\r\n";
+    for (const Ipv6Address& address : adapters.ownIpv6Addresses())
+        list += formatIpv6(address) + "\r\n";
     return list;
 }
 
@@ -107,9 +116,11 @@ ComboUpdate gatewayUpdate(NetworkAdapters& adapters, bool openList) {
     ComboUpdate update{.replaceEntries = true, .copyText = true};
     for (const GatewayAdapter& adapter : query.adapters) {
         // Every adapter contributes at least its first gateway element, even an empty one.
-        if (adapter.gateways.empty()) update.entries.emplace_back();
+        if (adapter.gateways.empty() && adapter.ipv6Gateways.empty()) update.entries.emplace_back();
         for (const std::string& gateway : adapter.gateways)
             update.entries.push_back(cleanGatewayText(gateway));
+        // IPv6 texts are longer than the 16-character IPv4 field and go in whole.
+        update.entries.insert(update.entries.end(), adapter.ipv6Gateways.begin(), adapter.ipv6Gateways.end());
     }
     update.openList = openList && !update.entries.empty();
     return update;

@@ -12,6 +12,9 @@ namespace orvex {
 // "192.0.2.1": dotted decimal, no leading zeros.
 std::string formatIpv4(const Ipv4Address& address);
 
+// "2001:db8::1": the compressed form.
+std::string formatIpv6(const Ipv6Address& address);
+
 // "00-1A-2B-3C-4D-5E": six upper-case two-digit octets joined by "-".
 std::string formatHardwareAddress(const HardwareAddress& address);
 
@@ -23,6 +26,7 @@ std::string adapterFailureEntry(int returnCode);
 std::string cleanGatewayText(const std::string& text);
 
 // The machine's own addresses, one per line, each line ended by "\r\n"; empty when there are none.
+// The IPv6 addresses follow the IPv4 ones.
 std::string ListLocalAddresses(NetworkAdapters& adapters);
 
 // Splits text into lines the way a string list takes a text: at "\r\n", "\r" or "\n"; a final line

@@ -42,7 +42,8 @@ public:
         if (netlink_.valid()) {
             sockaddr_nl local{};
             local.nl_family = AF_NETLINK;
-            local.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_ROUTE | RTMGRP_IPV4_IFADDR;
+            local.nl_groups =
+                RTMGRP_LINK | RTMGRP_IPV4_ROUTE | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_ROUTE | RTMGRP_IPV6_IFADDR;
             if (::bind(netlink_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
                 netlink_.reset();
         }
@@ -81,9 +82,28 @@ private:
     std::thread watcher_;
 };
 
-} // namespace
+// /proc/net/ipv6_route: destination, prefix length, source, source prefix length, next hop, metric,
+// reference count, use, flags, device. The kernel's "unreachable" default sits on loopback and
+// carries RTF_REJECT.
+bool readIpv6DefaultRouteIsUp() {
+    std::ifstream routes("/proc/net/ipv6_route");
+    std::string line;
+    while (std::getline(routes, line)) {
+        std::istringstream fields(line);
+        std::string destination, prefix, source, sourcePrefix, nextHop, metric, refcnt, use, flags, iface;
+        if (!(fields >> destination >> prefix >> source >> sourcePrefix >> nextHop >> metric >> refcnt >>
+              use >> flags >> iface))
+            continue;
+        const unsigned long routeFlags = std::strtoul(flags.c_str(), nullptr, 16);
+        constexpr unsigned long kRouteUp = 0x0001, kRouteReject = 0x0200;
+        if (destination == std::string(32, '0') && prefix == "00" && (routeFlags & kRouteUp) &&
+            !(routeFlags & kRouteReject) && interfaceIsUsable(iface))
+            return true;
+    }
+    return false;
+}
 
-bool readDefaultRouteIsUp() {
+bool readIpv4DefaultRouteIsUp() {
     std::ifstream routes("/proc/net/route");
     std::string line;
     std::getline(routes, line); // column titles
@@ -99,6 +119,12 @@ bool readDefaultRouteIsUp() {
             return true;
     }
     return false;
+}
+
+} // namespace
+
+bool readDefaultRouteIsUp() {
+    return readIpv4DefaultRouteIsUp() || readIpv6DefaultRouteIsUp();
 }
 
 std::unique_ptr<ConnectionState> makeSystemConnectionState() {

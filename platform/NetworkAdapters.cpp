@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <set>
 
+#include <arpa/inet.h>
+#include <linux/if_addr.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
 
@@ -39,6 +42,32 @@ std::string dotted(const Ipv4Address& address) {
     return text;
 }
 
+bool isLinkLocal(const Ipv6Address& address) {
+    return address[0] == 0xfe && (address[1] & 0xc0) == 0x80;
+}
+
+// The addresses a user is reached under: global scope (which includes unique-local fc00::/7),
+// never link-local, never a temporary address the kernel has already deprecated.
+bool isListedIpv6Address(const rtnetlink::Address6Record& record) {
+    constexpr unsigned kDeprecatedTemporary = IFA_F_TEMPORARY | IFA_F_DEPRECATED;
+    return record.scope == RT_SCOPE_UNIVERSE && !isLinkLocal(record.address) &&
+           (record.flags & kDeprecatedTemporary) != kDeprecatedTemporary;
+}
+
+std::string compressedIpv6(const Ipv6Address& address) {
+    char text[INET6_ADDRSTRLEN];
+    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
+}
+
+// The main table's unicast default routes, the ones a user sees with `ip route show default`.
+bool isMainDefaultRoute(const rtnetlink::RouteRecord& route) {
+    return route.table == RT_TABLE_MAIN && route.prefixLength == 0 && route.type == RTN_UNICAST;
+}
+
+void addOnce(std::vector<std::string>& list, const std::string& text) {
+    if (std::find(list.begin(), list.end(), text) == list.end()) list.push_back(text);
+}
+
 class LinuxNetworkAdapters final : public NetworkAdapters {
 public:
     std::vector<Ipv4Address> ownAddresses() override {
@@ -49,6 +78,18 @@ public:
         std::vector<Ipv4Address> addresses;
         for (const auto& record : records)
             if (!loopback.contains(record.index)) addresses.push_back(record.address);
+        return addresses;
+    }
+
+    std::vector<Ipv6Address> ownIpv6Addresses() override {
+        std::vector<LinkRecord> links;
+        std::vector<rtnetlink::Address6Record> records;
+        if (!rtnetlink::dumpLinks(links) || !rtnetlink::dumpIpv6Addresses(records)) return {};
+        const std::set<unsigned> loopback = loopbackIndexes(links);
+        std::vector<Ipv6Address> addresses;
+        for (const auto& record : records)
+            if (!loopback.contains(record.index) && isListedIpv6Address(record))
+                addresses.push_back(record.address);
         return addresses;
     }
 
@@ -86,15 +127,38 @@ public:
         std::set<unsigned> withIpv4;
         for (const auto& record : addresses)
             if (!loopback.contains(record.index)) withIpv4.insert(record.index);
-        if (withIpv4.empty()) {
+
+        // IPv6 default routers per interface. A kernel without IPv6 has none.
+        std::map<unsigned, std::vector<std::string>> routers6;
+        std::vector<rtnetlink::RouteRecord> routes6;
+        if (rtnetlink::dumpIpv6Routes(routes6)) {
+            for (const auto& route : routes6) {
+                if (!isMainDefaultRoute(route)) continue;
+                for (const auto& hop : route.nexthops) {
+                    if (!hop.gateway6 || loopback.contains(hop.index)) continue;
+                    std::string text = compressedIpv6(*hop.gateway6);
+                    if (isLinkLocal(*hop.gateway6))
+                        for (const LinkRecord& link : links)
+                            if (link.index == hop.index) text += "%" + link.name;
+                    addOnce(routers6[hop.index], text);
+                }
+            }
+        }
+
+        std::set<unsigned> listed = withIpv4;
+        for (const auto& [index, routers] : routers6)
+            listed.insert(index);
+        if (listed.empty()) {
             query.status = GatewayQuery::Status::NoAdapters;
             return query;
         }
-        for (unsigned index : withIpv4) { // std::set iterates in index order
+        for (unsigned index : listed) { // std::set iterates in index order
             GatewayAdapter adapter;
             adapter.index = index;
             for (const LinkRecord& link : links)
                 if (link.index == index) adapter.name = link.name;
+            if (auto found = routers6.find(index); found != routers6.end())
+                adapter.ipv6Gateways = found->second;
             query.adapters.push_back(std::move(adapter));
         }
 
@@ -104,22 +168,17 @@ public:
             return query;
         }
         for (const auto& route : routes) {
-            // The routes a user sees with `ip route`: the main table's unicast default routes.
-            if (route.table != RT_TABLE_MAIN || route.prefixLength != 0 || route.type != RTN_UNICAST)
-                continue;
+            if (!isMainDefaultRoute(route)) continue;
             for (const auto& hop : route.nexthops) {
-                if (!hop.gateway) continue;
+                if (!hop.gateway || !withIpv4.contains(hop.index)) continue;
                 auto adapter = std::find_if(query.adapters.begin(), query.adapters.end(),
                                             [&](const GatewayAdapter& a) { return a.index == hop.index; });
-                if (adapter == query.adapters.end()) continue;
-                const std::string text = dotted(*hop.gateway);
-                if (std::find(adapter->gateways.begin(), adapter->gateways.end(), text) ==
-                    adapter->gateways.end())
-                    adapter->gateways.push_back(text);
+                addOnce(adapter->gateways, dotted(*hop.gateway));
             }
         }
         for (GatewayAdapter& adapter : query.adapters)
-            if (adapter.gateways.empty()) adapter.gateways.push_back("0.0.0.0");
+            if (adapter.gateways.empty() && withIpv4.contains(adapter.index))
+                adapter.gateways.push_back("0.0.0.0");
         query.status = GatewayQuery::Status::Listed;
         return query;
     }

@@ -13,6 +13,7 @@
 namespace orvex {
 
 using Ipv4Address = std::array<std::uint8_t, 4>;     // network order: 192.0.2.1 is {192, 0, 2, 1}
+using Ipv6Address = std::array<std::uint8_t, 16>;    // network order
 using HardwareAddress = std::array<std::uint8_t, 6>; // as it goes on the wire
 
 // Return codes of the per-adapter calls. They keep the numbering of the NetBIOS return codes the
@@ -27,12 +28,16 @@ struct GatewayAdapter {
     unsigned index = 0;
     std::string name;
     std::vector<std::string> gateways; // dotted IPv4 texts, in route order, each once
+    // The IPv6 default routers through it, compressed, in route order, each once; a link-local
+    // router carries the interface as its zone ("fe80::1%eth0"). An interface with IPv6 routers
+    // but no IPv4 address has no IPv4 gateway texts at all.
+    std::vector<std::string> ipv6Gateways;
 };
 
 struct GatewayQuery {
     enum class Status {
         Listed,               // `adapters` holds at least one interface
-        NoAdapters,           // no non-loopback interface has an IPv4 address
+        NoAdapters,           // no non-loopback interface has an IPv4 address or an IPv6 router
         InterfacesUnreadable, // the interface or address table could not be read
         RoutesUnreadable,     // the interfaces are known, the routing table could not be read
     };
@@ -48,6 +53,11 @@ public:
     // the query fails.
     virtual std::vector<Ipv4Address> ownAddresses() = 0;
 
+    // The global and unique-local IPv6 addresses of the non-loopback interfaces in the kernel's
+    // order: no link-local address, no deprecated temporary one. Empty when none, when the query
+    // fails, and for a source that knows no IPv6.
+    virtual std::vector<Ipv6Address> ownIpv6Addresses() { return {}; }
+
     // Numbers of the adapters that carry a 6-byte hardware address (loopback excluded), ascending;
     // empty when none or when the query fails. On Linux the number is the interface index.
     virtual std::vector<unsigned> hardwareAdapters() = 0;
@@ -60,7 +70,8 @@ public:
     // in which case `address` is left untouched.
     virtual int adapterStatus(unsigned number, HardwareAddress& address) = 0;
 
-    // The interfaces with IPv4 addresses (loopback excluded) in index order, with their gateways.
+    // The interfaces with IPv4 addresses or IPv6 default routers (loopback excluded) in index order,
+    // with their gateways.
     virtual GatewayQuery gateways() = 0;
 };
 

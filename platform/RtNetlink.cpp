@@ -67,6 +67,13 @@ std::optional<Ipv4Address> ipv4Of(std::span<const std::uint8_t> payload) {
     return address;
 }
 
+std::optional<Ipv6Address> ipv6Of(std::span<const std::uint8_t> payload) {
+    if (payload.size() != 16) return std::nullopt;
+    Ipv6Address address{};
+    std::memcpy(address.data(), payload.data(), 16);
+    return address;
+}
+
 std::optional<unsigned> u32Of(std::span<const std::uint8_t> payload) {
     std::uint32_t value = 0;
     if (payload.size() != sizeof value) return std::nullopt;
@@ -155,15 +162,25 @@ std::optional<AddressRecord> parseAddress(Message message) {
     return AddressRecord{unsigned(info.ifa_index), *own};
 }
 
-std::optional<RouteRecord> parseRoute(Message message) {
+namespace {
+
+// Both families share the layout; only the gateway's length differs.
+std::optional<RouteRecord> parseRouteOf(Message message, unsigned family) {
     nlmsghdr header{};
     rtmsg info{};
     if (!headerOf(message, RTM_NEWROUTE, header) || !readAt(message, kHeaderSize, info)) return std::nullopt;
-    if (info.rtm_family != AF_INET) return std::nullopt;
+    if (info.rtm_family != family) return std::nullopt;
     RouteRecord route;
+    route.family = family;
     route.table = info.rtm_table;
     route.prefixLength = info.rtm_dst_len;
     route.type = info.rtm_type;
+    auto readGateway = [family](Nexthop& hop, std::span<const std::uint8_t> payload) {
+        if (family == AF_INET)
+            hop.gateway = ipv4Of(payload);
+        else
+            hop.gateway6 = ipv6Of(payload);
+    };
     Nexthop single;
     bool multipath = false;
     forEachAttribute(attributesAfter(message, sizeof info), [&](unsigned type, auto payload) {
@@ -172,7 +189,7 @@ std::optional<RouteRecord> parseRoute(Message message) {
         } else if (type == RTA_OIF) {
             if (auto index = u32Of(payload)) single.index = *index;
         } else if (type == RTA_GATEWAY) {
-            single.gateway = ipv4Of(payload);
+            readGateway(single, payload);
         } else if (type == RTA_MULTIPATH) {
             multipath = true;
             std::size_t offset = 0;
@@ -184,7 +201,7 @@ std::optional<RouteRecord> parseRoute(Message message) {
                 nexthop.index = unsigned(hop.rtnh_ifindex);
                 forEachAttribute(payload.subspan(offset + kNexthopHeaderSize, length - kNexthopHeaderSize),
                                  [&](unsigned nestedType, auto nested) {
-                                     if (nestedType == RTA_GATEWAY) nexthop.gateway = ipv4Of(nested);
+                                     if (nestedType == RTA_GATEWAY) readGateway(nexthop, nested);
                                  });
                 route.nexthops.push_back(nexthop);
                 offset += align4(length);
@@ -193,6 +210,36 @@ std::optional<RouteRecord> parseRoute(Message message) {
     });
     if (!multipath) route.nexthops.push_back(single);
     return route;
+}
+
+} // namespace
+
+std::optional<RouteRecord> parseRoute(Message message) {
+    return parseRouteOf(message, AF_INET);
+}
+
+std::optional<RouteRecord> parseRoute6(Message message) {
+    return parseRouteOf(message, AF_INET6);
+}
+
+std::optional<Address6Record> parseAddress6(Message message) {
+    nlmsghdr header{};
+    ifaddrmsg info{};
+    if (!headerOf(message, RTM_NEWADDR, header) || !readAt(message, kHeaderSize, info)) return std::nullopt;
+    if (info.ifa_family != AF_INET6) return std::nullopt;
+    Address6Record record;
+    record.index = unsigned(info.ifa_index);
+    record.scope = info.ifa_scope;
+    record.flags = info.ifa_flags;
+    std::optional<Ipv6Address> address;
+    forEachAttribute(attributesAfter(message, sizeof info), [&](unsigned type, auto payload) {
+        if (type == IFA_ADDRESS) address = ipv6Of(payload);
+        if (type == IFA_FLAGS) // the full 32 flag bits; ifa_flags holds only the low eight
+            if (auto flags = u32Of(payload)) record.flags = *flags;
+    });
+    if (!address) return std::nullopt;
+    record.address = *address;
+    return record;
 }
 
 int exchange(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8_t> body,
@@ -272,6 +319,18 @@ bool dumpIpv4Routes(std::vector<RouteRecord>& routes) {
     rtmsg request{};
     request.rtm_family = AF_INET;
     return dump(RTM_GETROUTE, bytesOf(request), parseRoute, routes);
+}
+
+bool dumpIpv6Addresses(std::vector<Address6Record>& addresses) {
+    ifaddrmsg request{};
+    request.ifa_family = AF_INET6;
+    return dump(RTM_GETADDR, bytesOf(request), parseAddress6, addresses);
+}
+
+bool dumpIpv6Routes(std::vector<RouteRecord>& routes) {
+    rtmsg request{};
+    request.rtm_family = AF_INET6;
+    return dump(RTM_GETROUTE, bytesOf(request), parseRoute6, routes);
 }
 
 int getLink(unsigned index, LinkRecord& link) {

@@ -29,12 +29,22 @@ struct AddressRecord {
     Ipv4Address address{};
 };
 
+// An IPv6 address of an interface, with the flags the adapter queries filter on.
+struct Address6Record {
+    unsigned index = 0;
+    Ipv6Address address{};
+    unsigned scope = 0; // RT_SCOPE_*
+    unsigned flags = 0; // IFA_F_*
+};
+
 struct Nexthop {
     unsigned index = 0;
-    std::optional<Ipv4Address> gateway; // none for a route straight onto the link
+    std::optional<Ipv4Address> gateway;  // none for a route straight onto the link
+    std::optional<Ipv6Address> gateway6; // the same for an IPv6 route
 };
 
 struct RouteRecord {
+    unsigned family = 0; // AF_INET or AF_INET6
     unsigned table = 0;
     unsigned prefixLength = 0;
     unsigned type = 0; // RTN_*
@@ -46,6 +56,9 @@ struct RouteRecord {
 std::optional<LinkRecord> parseLink(Message message);
 std::optional<AddressRecord> parseAddress(Message message);
 std::optional<RouteRecord> parseRoute(Message message);
+// The IPv6 counterparts: an AF_INET6 address, an AF_INET6 route (gateways in gateway6).
+std::optional<Address6Record> parseAddress6(Message message);
+std::optional<RouteRecord> parseRoute6(Message message);
 
 // Splits one received datagram into its messages; stops at the first header that does not fit.
 std::vector<Message> splitMessages(std::span<const std::uint8_t> datagram);
@@ -60,6 +73,8 @@ int exchange(std::uint16_t type, std::uint16_t flags, std::span<const std::uint8
 bool dumpLinks(std::vector<LinkRecord>& links);
 bool dumpIpv4Addresses(std::vector<AddressRecord>& addresses);
 bool dumpIpv4Routes(std::vector<RouteRecord>& routes);
+bool dumpIpv6Addresses(std::vector<Address6Record>& addresses);
+bool dumpIpv6Routes(std::vector<RouteRecord>& routes);
 
 // Reads one link by index: 0, or a positive errno (ENODEV when there is no such link).
 int getLink(unsigned index, LinkRecord& link);

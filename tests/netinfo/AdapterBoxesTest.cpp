@@ -156,3 +156,21 @@ TEST(GatewayBox, FailedQueriesKeepTheList) {
         }
     }
 }
+
+TEST(AdapterBoxes, Ipv6AddressesAndRoutersFollowTheIpv4Ones) {
+    FakeNetworkAdapters adapters;
+    adapters.addresses = {{192, 0, 2, 7}};
+    adapters.addresses6 = {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+                           {0xfd, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x0a, 0xbc}};
+    EXPECT_EQ(ListLocalAddresses(adapters), "192.0.2.7\r\n2001:db8::1\r\nfd00:0:0:1::abc\r\n");
+    adapters.addresses.clear();
+    EXPECT_THAT(localAddressUpdate(adapters).entries, ElementsAre("2001:db8::1", "fd00:0:0:1::abc"));
+
+    // IPv6 texts are not cut to the 16-character IPv4 field; an IPv6-only adapter has no IPv4 entry.
+    adapters.listGateways({{2, "eth0", {"10.0.0.1"}, {"fe80::1%eth0", "2001:db8:aaaa:bbbb:cccc:dddd:eeee:1"}},
+                           {3, "eth1", {}, {"2001:db8::1"}},
+                           {4, "eth2", {"0.0.0.0"}, {}}});
+    EXPECT_THAT(gatewayUpdate(adapters, false).entries,
+                ElementsAre("10.0.0.1", "fe80::1%eth0", "2001:db8:aaaa:bbbb:cccc:dddd:eeee:1", "2001:db8::1",
+                            "0.0.0.0"));
+}

@@ -18,12 +18,14 @@ public:
     };
 
     std::vector<Ipv4Address> addresses;
+    std::vector<Ipv6Address> addresses6;
     std::vector<unsigned> numbers;
     std::map<unsigned, Adapter> adapters; // a number missing here answers kAdapterInvalid
     GatewayQuery gatewayAnswer;
     std::vector<std::string> calls; // "reset 3", "status 3"
 
     std::vector<Ipv4Address> ownAddresses() override { return addresses; }
+    std::vector<Ipv6Address> ownIpv6Addresses() override { return addresses6; }
     std::vector<unsigned> hardwareAdapters() override { return numbers; }
     int resetAdapter(unsigned number) override {
         calls.push_back("reset " + std::to_string(number));

@@ -252,3 +252,107 @@ TEST(LinuxNetworkAdapters, SeveralAdaptersAndGatewaysInANamespace) {
               std::string::npos)
         << boxes;
 }
+
+namespace {
+
+// IPv6 facts as `ip` prints them: the listed addresses ("dev=address", global scope, no deprecated
+// temporary one) and the main table's default routers ("dev=router", link-local ones with %dev), per
+// interface in index order.
+std::string ipv6FactsFromIpTool() {
+    std::map<std::string, unsigned> indexOf;
+    std::istringstream linkLines(run("ip -o link"));
+    for (std::string line; std::getline(linkLines, line);)
+        if (const auto w = words(line); w.size() > 2)
+            indexOf[w[1].substr(0, w[1].find_first_of(":@"))] = unsigned(std::stoul(w[0]));
+    std::vector<std::string> addresses;
+    std::istringstream addressLines(run("ip -6 -o addr"));
+    for (std::string line; std::getline(addressLines, line);) {
+        const auto w = words(line);
+        const bool temporaryDeprecated =
+            std::count(w.begin(), w.end(), "temporary") && std::count(w.begin(), w.end(), "deprecated");
+        if (w.size() > 5 && w[2] == "inet6" && w[4] == "scope" && w[5] == "global" && !temporaryDeprecated)
+            addresses.push_back(w[1] + "=" + w[3].substr(0, w[3].find('/')));
+    }
+    std::map<unsigned, std::vector<std::string>> routers;
+    std::string via;
+    const auto routeWords = words(run("ip -6 route show default"));
+    for (std::size_t i = 0; i + 1 < routeWords.size(); ++i) {
+        if (routeWords[i] == "default") via.clear();
+        if (routeWords[i] == "via") via = routeWords[i + 1];
+        if (routeWords[i] == "dev" && !via.empty()) {
+            const std::string& dev = routeWords[i + 1];
+            if (via.rfind("fe80:", 0) == 0) via += "%" + dev;
+            auto& list = routers[indexOf[dev]];
+            if (std::find(list.begin(), list.end(), dev + "=" + via) == list.end())
+                list.push_back(dev + "=" + via);
+            via.clear();
+        }
+    }
+    std::vector<std::string> gateways;
+    for (const auto& [index, list] : routers)
+        gateways.insert(gateways.end(), list.begin(), list.end());
+    return "addresses6=" + join(addresses) + " routers6=" + join(gateways);
+}
+
+std::string ipv6FactsFromSource(NetworkAdapters& adapters) {
+    std::map<unsigned, std::string> nameOf;
+    const GatewayQuery query = adapters.gateways();
+    std::vector<std::string> gateways;
+    for (const auto& adapter : query.adapters)
+        for (const auto& gateway : adapter.ipv6Gateways)
+            gateways.push_back(adapter.name + "=" + gateway);
+    // Addresses carry no interface in the box; pair them with `ip`'s names through the address itself.
+    std::vector<std::string> addresses;
+    const std::string ipAddresses = run("ip -6 -o addr");
+    for (const auto& address : adapters.ownIpv6Addresses()) {
+        const std::string text = formatIpv6(address);
+        std::string dev = "?";
+        std::istringstream lines(ipAddresses);
+        for (std::string line; std::getline(lines, line);)
+            if (const auto w = words(line); w.size() > 3 && w[3].substr(0, w[3].find('/')) == text)
+                dev = w[1];
+        addresses.push_back(dev + "=" + text);
+    }
+    return "addresses6=" + join(addresses) + " routers6=" + join(gateways);
+}
+
+} // namespace
+
+TEST(LinuxNetworkAdapters, Ipv6AgreesWithTheIpToolOnThisMachine) {
+    auto adapters = makeSystemNetworkAdapters();
+    EXPECT_EQ(ipv6FactsFromSource(*adapters), ipv6FactsFromIpTool());
+}
+
+TEST(LinuxNetworkAdapters, Ipv6AddressesAndRoutersInANamespace) {
+    const std::string out = inOwnNetworkNamespace([]() -> std::string {
+        const char* setup = "set -e; exec >/dev/null 2>&1\n"
+                            "ip link set lo up\n"
+                            "ip link add v0 index 30 type veth peer name v1 index 31\n"
+                            "ip link set v0 up; ip link set v1 up\n"
+                            "ip addr add 10.1.0.2/24 dev v0\n"
+                            "ip -6 addr add 2001:db8:1::2/64 dev v0 nodad\n"
+                            "ip -6 addr add fd00:1::2/64 dev v0 nodad\n"
+                            "ip -6 addr add 2001:db8:2::2/64 dev v1 nodad\n"
+                            "ip -6 route add default via 2001:db8:1::1 dev v0 metric 100\n"
+                            "ip -6 route add default via fe80::1 dev v1 metric 200\n"
+                            "ip -6 route add default metric 300 nexthop via 2001:db8:1::9 dev v0 "
+                            "nexthop via fe80::2 dev v1\n"
+                            "ip -6 route add default via 2001:db8:1::7 dev v0 table 7\n";
+        if (std::system(setup) != 0) return "SKIP could not build the namespace (veth missing?)";
+        auto adapters = makeSystemNetworkAdapters();
+        return ipv6FactsFromSource(*adapters) + "\n" + ipv6FactsFromIpTool() +
+               "\nlocal=" + join(localAddressUpdate(*adapters).entries) +
+               " gateways=" + join(gatewayUpdate(*adapters, false).entries);
+    });
+    if (out.rfind("SKIP", 0) == 0) GTEST_SKIP() << out;
+    std::istringstream lines(out);
+    std::string ours, ip, boxes;
+    std::getline(lines, ours);
+    std::getline(lines, ip);
+    std::getline(lines, boxes);
+    EXPECT_EQ(ours, ip);
+    // Link-local addresses are not listed; v0's IPv4 entry comes first; v1 has only IPv6 routers;
+    // the multipath route adds a router to each interface; table 7 is not the main table.
+    EXPECT_EQ(boxes, "local=10.1.0.2,fd00:1::2,2001:db8:1::2,2001:db8:2::2 "
+                     "gateways=0.0.0.0,2001:db8:1::1,2001:db8:1::9,fe80::1%v1,fe80::2%v1");
+}

@@ -1,6 +1,8 @@
 #include "platform/ConnectionState.h"
+#include "tests/support/ChildProcess.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -8,9 +10,10 @@ using namespace orvex;
 
 namespace {
 
-// What `ip -4 route show default` says, read in the same test: a default route whose device is up.
+// What `ip` says of both families, read in the same test: a default route whose device is up.
 bool ipToolSeesUsableDefaultRoute() {
-    FILE* pipe = ::popen("ip -4 route show default 2>/dev/null | grep -v linkdown", "r");
+    FILE* pipe =
+        ::popen("(ip -4 route show default; ip -6 route show default) 2>/dev/null | grep -v linkdown", "r");
     if (!pipe) return false;
     char line[512];
     bool found = false;
@@ -29,4 +32,22 @@ TEST(ConnectionState, AgreesWithTheIpTool) {
 TEST(ConnectionState, CachedAnswerMatchesAFreshRead) {
     auto state = makeSystemConnectionState();
     EXPECT_EQ(state->isConnected(), readDefaultRouteIsUp());
+}
+
+TEST(ConnectionState, AnIpv6DefaultRouteAloneCountsAsOnline) {
+    if (!test::canIsolate()) GTEST_SKIP() << "needs root to set up the namespace";
+    std::string why;
+    const auto out = test::runInChild(
+        {.ownNetwork = true,
+         .setupScript = "ip link add v0 type veth peer name v1 && ip link set v0 up && ip link set v1 up && "
+                        "ip -6 addr add 2001:db8::1/64 dev v0 nodad && "
+                        "ip -6 route add default via 2001:db8::2 dev v0"},
+        [] {
+            std::string answers = readDefaultRouteIsUp() ? "up" : "down";
+            answers += std::system("ip link set v1 down") == 0 && readDefaultRouteIsUp() ? " up" : " down";
+            return answers;
+        },
+        &why);
+    ASSERT_TRUE(out) << why;
+    EXPECT_EQ(*out, "up down"); // the carrier goes with the peer
 }
