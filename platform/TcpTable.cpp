@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <tuple>
 
 #include <arpa/inet.h>
@@ -66,7 +67,8 @@ bool isIPv4Mapped(const Octets& a) {
            a[11] == 0xff;
 }
 
-// Turns one socket into a row; false when it is not an IPv4 (or IPv4-mapped) socket in a wanted state.
+// Turns one socket into a row; false when it is not in a wanted state, or an IPv6 socket that is not
+// IPv4-mapped while IPv6 rows are not asked for.
 bool makeRow(int family, const Octets& local, std::uint16_t localPort, const Octets& remote,
              std::uint16_t remotePort, unsigned linuxState, TcpStateMask states, TcpRow& row) {
     if (linuxState >= kLinuxStateCount) return false;
@@ -75,10 +77,16 @@ bool makeRow(int family, const Octets& local, std::uint16_t localPort, const Oct
     if (family == AF_INET) {
         row.LocalAddr = packIPv4(local.data());
         row.RemoteAddr = packIPv4(remote.data());
+    } else if (!isIPv4Mapped(local)) {
+        if (!(states & kIpv6Rows)) return false;
+        row.Ipv6 = true;
+        row.LocalAddr = row.RemoteAddr = 0;
+        row.LocalAddr6 = local;
+        row.RemoteAddr6 = remote;
     } else {
         // A dual-stack socket talking IPv4 carries ::ffff:a.b.c.d addresses; a listener bound to a
         // mapped address has no remote address yet.
-        if (!isIPv4Mapped(local) || !(isIPv4Mapped(remote) || isAllZero(remote))) return false;
+        if (!(isIPv4Mapped(remote) || isAllZero(remote))) return false;
         row.LocalAddr = packIPv4(local.data() + 12);
         row.RemoteAddr = isAllZero(remote) ? 0 : packIPv4(remote.data() + 12);
     }
@@ -232,8 +240,15 @@ void sortTcpRows(std::vector<TcpRow>& rows) {
         return std::make_tuple(address(r.LocalAddr), port(r.LocalPort), address(r.RemoteAddr),
                                port(r.RemotePort));
     };
-    std::stable_sort(rows.begin(), rows.end(),
-                     [&](const TcpRow& a, const TcpRow& b) { return key(a) < key(b); });
+    // IPv6 rows after every IPv4 row; their addresses compare bytewise, which is numeric order.
+    auto key6 = [&](const TcpRow& r) {
+        return std::make_tuple(std::cref(r.LocalAddr6), port(r.LocalPort), std::cref(r.RemoteAddr6),
+                               port(r.RemotePort));
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const TcpRow& a, const TcpRow& b) {
+        if (a.Ipv6 != b.Ipv6) return b.Ipv6;
+        return a.Ipv6 ? key6(a) < key6(b) : key(a) < key(b);
+    });
 }
 
 std::unique_ptr<TcpTable> makeSystemTcpTable() {

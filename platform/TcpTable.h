@@ -3,6 +3,7 @@
 // object is meant for one caller at a time.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,6 +33,11 @@ constexpr TcpStateMask tcpStateBit(TcpState state) {
     return TcpStateMask{1} << state;
 }
 constexpr TcpStateMask kAllTcpStates = 0x1ffe; // states 1 to 12
+// Not a state: asks for the rows of IPv6 sockets too (those that are not IPv4-mapped). Without it
+// a read gives the IPv4 table alone.
+constexpr TcpStateMask kIpv6Rows = TcpStateMask{1} << 31;
+
+using TcpIpv6Address = std::array<std::uint8_t, 16>; // network order
 
 // One row. Addresses hold the four octets with the first octet (as on the wire) in the least
 // significant byte; ports hold the port number in network byte order in the low 16 bits, i.e. with
@@ -42,6 +48,11 @@ struct TcpRow {
     std::uint32_t LocalPort = 0;
     std::uint32_t RemoteAddr = 0;
     std::uint32_t RemotePort = 0;
+    // An IPv6 row: the addresses are in LocalAddr6 and RemoteAddr6 (all zero without a remote
+    // address), LocalAddr and RemoteAddr are 0. Ports as above.
+    bool Ipv6 = false;
+    TcpIpv6Address LocalAddr6{};
+    TcpIpv6Address RemoteAddr6{};
 
     friend bool operator==(const TcpRow&, const TcpRow&) = default;
 };
@@ -59,8 +70,9 @@ public:
     virtual ~TcpTable() = default;
     // Replaces rows with the IPv4 TCP sockets whose state is in `states`, sorted by local address,
     // local port, remote address, remote port (each compared as a number, first octet most
-    // significant). IPv4-mapped sockets of dual-stack IPv6 sockets count as IPv4 rows. Returns
-    // false, with rows empty, when the table cannot be read.
+    // significant). IPv4-mapped sockets of dual-stack IPv6 sockets count as IPv4 rows. With
+    // kIpv6Rows in `states` the IPv6 rows follow all IPv4 rows, sorted the same way on their
+    // 16-byte addresses. Returns false, with rows empty, when the table cannot be read.
     virtual bool read(std::vector<TcpRow>& rows, TcpStateMask states = kAllTcpStates) = 0;
 };
 

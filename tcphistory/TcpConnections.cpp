@@ -1,5 +1,9 @@
 #include "tcphistory/TcpConnections.h"
 
+#include <algorithm>
+
+#include <arpa/inet.h>
+
 namespace orvex {
 
 const std::array<WellKnownPort, 29> WellKnownPorts = {{
@@ -63,8 +67,23 @@ std::uint16_t hostPort(std::uint32_t rowPort) {
 
 } // namespace
 
+std::string FormatIPv6Address(const TcpIpv6Address& address) {
+    char text[INET6_ADDRSTRLEN];
+    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
+}
+
 TTcpConnStatus makeTcpConnStatus(const TcpRow& row) {
     TTcpConnStatus record;
+    if (row.Ipv6) {
+        record.LocalIP = FormatIPv6Address(row.LocalAddr6);
+        record.LocalPort = FormatPort(hostPort(row.LocalPort));
+        const bool noRemote = std::all_of(row.RemoteAddr6.begin(), row.RemoteAddr6.end(),
+                                          [](std::uint8_t b) { return b == 0; });
+        record.RemoteIP = noRemote ? std::string(kNoRemote) : FormatIPv6Address(row.RemoteAddr6);
+        record.RemotePort = noRemote ? std::string(kNoRemote) : FormatPort(hostPort(row.RemotePort));
+        record.Status = row.State < TcpStateNames.size() ? TcpStateNames[row.State] : std::string_view();
+        return record;
+    }
     record.LocalIP = FormatIPAddress(row.LocalAddr);
     record.LocalPort = FormatPort(hostPort(row.LocalPort));
     if (row.RemoteAddr != 0) {
@@ -82,7 +101,7 @@ void ReadTcpConnections(TcpTable& table, std::vector<TTcpConnStatus>* list) {
     if (!list) return;
     list->clear();
     std::vector<TcpRow> rows;
-    if (!table.read(rows, tcpStateBit(TcpListen) | tcpStateBit(TcpEstablished))) return;
+    if (!table.read(rows, tcpStateBit(TcpListen) | tcpStateBit(TcpEstablished) | kIpv6Rows)) return;
     list->reserve(rows.size());
     for (const TcpRow& row : rows) {
         // The table may hand back more than was asked for (a fake, a source that cannot filter).

@@ -38,14 +38,17 @@ inline constexpr std::string_view kNoRemote = "...";
 // Each octet as "%3d.", first octet first, the last full stop dropped: always 15 characters.
 std::string FormatIPAddress(std::uint32_t address);
 
+// An IPv6 row's address in compressed form ("2001:db8::1", "::"); unpadded, unlike the IPv4 form.
+std::string FormatIPv6Address(const TcpIpv6Address& address);
+
 // The well-known name of the port, else the number as "%4d".
 std::string FormatPort(std::uint16_t port);
 
 // The record of one table row (any state).
 TTcpConnStatus makeTcpConnStatus(const TcpRow& row);
 
-// Empties *list and appends a record for every listening or established row of the table, in the
-// table's order. Does nothing when list is null; a failed read leaves the list empty.
+// Empties *list and appends a record for every listening or established row of the table, IPv6
+// rows included, in the table's order. Does nothing when list is null; a failed read leaves the list empty.
 void ReadTcpConnections(TcpTable& table, std::vector<TTcpConnStatus>* list);
 
 } // namespace orvex

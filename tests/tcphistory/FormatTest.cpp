@@ -94,3 +94,21 @@ TEST(ReadTcpConnections, KeepsListeningAndEstablishedRowsInTableOrder) {
     ReadTcpConnections(table, nullptr);
     EXPECT_EQ(table.reads, reads);
 }
+
+TEST(TcpConnStatus, Ipv6RowsInCompressedFormAfterTheIpv4Rows) {
+    using test::ipv6Row;
+    const TcpRow listener = ipv6Row(TcpListen, {}, 22, {}, 4711);
+    const TcpRow connection = ipv6Row(TcpEstablished, test::kIpv6Doc, 50000, test::kIpv6Loopback, 80);
+    EXPECT_EQ(makeTcpConnStatus(listener), (TTcpConnStatus{"::", "  22", "...", "...", "listening"}));
+    EXPECT_EQ(makeTcpConnStatus(connection),
+              (TTcpConnStatus{"2001:db8::10", "50000", "::1", "HTTP", "established"}));
+
+    const TcpRow v4 = test::established(80, 2, 40000, 200);
+    std::vector<TcpRow> rows = {connection, v4,
+                                ipv6Row(TcpEstablished, test::kIpv6Doc, 22, test::kIpv6Loopback, 9), listener,
+                                test::listening(8080)};
+    sortTcpRows(rows);
+    EXPECT_EQ(rows, (std::vector<TcpRow>{test::listening(8080), v4, listener,
+                                         ipv6Row(TcpEstablished, test::kIpv6Doc, 22, test::kIpv6Loopback, 9),
+                                         connection}));
+}

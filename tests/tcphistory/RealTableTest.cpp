@@ -33,19 +33,27 @@ std::string portText(const std::string& port) {
     return port == "*" ? std::string(kNoRemote) : FormatPort(static_cast<std::uint16_t>(std::stoul(port)));
 }
 
-// "127.0.0.1:80", "127.0.0.53%lo:53", "[::ffff:127.0.0.1]:80", "0.0.0.0:*" -> address text, port
-// text; false for an address that is not IPv4 or IPv4-mapped.
+// "127.0.0.1:80", "127.0.0.53%lo:53", "[::ffff:127.0.0.1]:80", "0.0.0.0:*", "[::1]:80", "*:22" ->
+// address text, port text as the history shows them; false for text that is no address.
 bool ssEndpoint(std::string text, std::string& address, std::string& port, bool remote) {
     const auto colon = text.rfind(':');
     if (colon == std::string::npos) return false;
     std::string host = text.substr(0, colon);
     const std::string portPart = text.substr(colon + 1);
+    if (const auto scope = host.find('%'); scope != std::string::npos) host.resize(scope);
+    if (host == "*") host = "[::]"; // ss's wildcard of a dual-stack socket
     if (host.front() == '[') {
-        host = host.substr(1, host.size() - 2);
-        if (host.rfind("::ffff:", 0) != 0 || host.find('.') == std::string::npos) return false;
+        host = host.substr(1, host.find(']') - 1);
+        if (host.rfind("::ffff:", 0) != 0 || host.find('.') == std::string::npos) {
+            TcpIpv6Address parsed{};
+            if (::inet_pton(AF_INET6, host.c_str(), parsed.data()) != 1) return false;
+            const bool none = remote && parsed == TcpIpv6Address{};
+            address = none ? std::string(kNoRemote) : FormatIPv6Address(parsed);
+            port = none ? std::string(kNoRemote) : portText(portPart);
+            return true;
+        }
         host = host.substr(7);
     }
-    if (const auto scope = host.find('%'); scope != std::string::npos) host.resize(scope);
     in_addr parsed{};
     if (::inet_pton(AF_INET, host.c_str(), &parsed) != 1) return false;
     const auto* octets = reinterpret_cast<const std::uint8_t*>(&parsed.s_addr);
@@ -60,7 +68,7 @@ bool ssEndpoint(std::string text, std::string& address, std::string& port, bool 
     return true;
 }
 
-// What ss prints for the IPv4 table (IPv4 sockets and IPv4-mapped rows of IPv6 sockets), as records.
+// What ss prints for both families (IPv4-mapped rows of IPv6 sockets as IPv4 rows), as records.
 std::vector<TTcpConnStatus> ssRecords() {
     std::vector<TTcpConnStatus> records;
     struct Query {
@@ -213,8 +221,9 @@ TEST(RealTcpTable, DualStackConnectionCountsAsAnIPv4Row) {
     auto table = makeSystemTcpTable();
     const std::string loop = "127.  0.  0.  1";
     const auto mine = only(ours(*table), connection.listenPort);
-    // The [::] listener is not an IPv4 row; its accepted IPv4 connection is.
-    EXPECT_EQ(mine, sorted({{loop, FormatPort(connection.listenPort), loop, FormatPort(connection.clientPort),
+    // The [::] listener is an IPv6 row; its accepted IPv4 connection is an IPv4 row.
+    EXPECT_EQ(mine, sorted({{"::", FormatPort(connection.listenPort), "...", "...", "listening"},
+                            {loop, FormatPort(connection.listenPort), loop, FormatPort(connection.clientPort),
                              "established"},
                             {loop, FormatPort(connection.clientPort), loop, FormatPort(connection.listenPort),
                              "established"}}));
@@ -284,4 +293,50 @@ TEST(ProcTcpTable, LinuxStatesMapToTheTablesNumbering) {
     const std::uint32_t expected[] = {0, 5, 3, 4, 6, 7, 11, 1, 8, 10, 2, 9, 4, 0};
     for (unsigned state = 0; state < std::size(expected); ++state)
         EXPECT_EQ(tcpStateFromLinux(state), expected[state]) << state;
+}
+
+TEST(RealTcpTable, Ipv6ListenerAndConnectionAsSsShowsThem) {
+    Fd listener(::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    if (!listener.valid() ||
+        ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        GTEST_SKIP() << "no IPv6 loopback here";
+    ASSERT_EQ(::listen(listener.get(), 4), 0);
+    address.sin6_port = htons(boundPort(listener.get()));
+    Fd client(::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    ASSERT_EQ(::connect(client.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    Fd server(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    ASSERT_TRUE(server.valid());
+    const std::string listenPort = FormatPort(boundPort(listener.get()));
+    const std::string clientPort = FormatPort(boundPort(client.get()));
+
+    auto table = makeSystemTcpTable();
+    const auto all = ours(*table);
+    const auto mine = only(all, boundPort(listener.get()));
+    EXPECT_EQ(mine, sorted({{"::1", listenPort, "...", "...", "listening"},
+                            {"::1", listenPort, "::1", clientPort, "established"},
+                            {"::1", clientPort, "::1", listenPort, "established"}}));
+    EXPECT_EQ(mine, only(ssRecords(), boundPort(listener.get())));
+    // IPv6 rows follow every IPv4 row.
+    const auto firstIpv6 = std::find_if(all.begin(), all.end(),
+                                        [](auto& r) { return r.LocalIP.find(':') != std::string::npos; });
+    EXPECT_TRUE(
+        std::all_of(firstIpv6, all.end(), [](auto& r) { return r.LocalIP.find(':') != std::string::npos; }));
+
+    // The text table gives the same IPv6 rows as sock_diag.
+    std::vector<TcpRow> fromNetlink, fromProc;
+    ASSERT_TRUE(readTcpTableNetlink(fromNetlink, kAllTcpStates | kIpv6Rows));
+    ASSERT_TRUE(readTcpTableProc(fromProc, kAllTcpStates | kIpv6Rows));
+    auto mineOnly = [&](std::vector<TcpRow> rows) {
+        std::erase_if(rows, [&](const TcpRow& r) {
+            return !r.Ipv6 || (r.LocalPort != tcpRowPort(boundPort(listener.get())) &&
+                               r.RemotePort != tcpRowPort(boundPort(listener.get())));
+        });
+        sortTcpRows(rows);
+        return rows;
+    };
+    EXPECT_EQ(mineOnly(fromProc), mineOnly(fromNetlink));
+    EXPECT_EQ(mineOnly(fromProc).size(), 3u);
 }

@@ -247,3 +247,34 @@ TEST(XlsExport, FailuresReportTheFileAndKeepTheOldOne) {
     EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
 }
+
+TEST(XlsExport, Ipv6RowsAreTextCellsForAnIndependentReader) {
+    test::FakeTcpTable table;
+    FixedClock clock;
+    ConnectionHistory history(table, clock);
+    history.create();
+    history.setListening(true);
+    table.rows = {test::listening(135), test::ipv6Row(TcpListen, {}, 22),
+                  test::ipv6Row(TcpEstablished, test::kIpv6Doc, 443, test::kIpv6Loopback, 50123)};
+    history.tick();
+    ASSERT_EQ(history.rows().size(), 6u); // titles, marker, three records, empty last row
+
+    TempDir dir;
+    const fs::path file = dir.path / "history6.xls";
+    ASSERT_TRUE(SaveGridAsXls(history.rows(), file.string()));
+    // Cell type 1 is text.
+    const std::string command = "/usr/bin/python3 -c \"import sys, xlrd; s = xlrd.open_workbook(sys.argv[1], "
+                                "logfile=open('/dev/null', 'w')).sheet_by_index(0); "
+                                "[print(s.cell_type(r, c), repr(s.cell_value(r, c))) for r in (3, 4) "
+                                "for c in range(2, 6)]\" " +
+                                file.string() + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe))
+        output += line;
+    ASSERT_EQ(::pclose(pipe), 0) << output;
+    EXPECT_EQ(output, "1 '::'\n1 '  22'\n1 '...'\n1 '...'\n"
+                      "1 '2001:db8::10'\n1 ' 443'\n1 '::1'\n1 '50123'\n");
+}
