@@ -77,6 +77,13 @@ public:
     // Dotted text of the first address for the name; a failure raises ENxSocketError (11001
     // "Host nicht gefunden.", 11002, 11003, 11004).
     virtual std::string HostByName(const std::string& host) = 0;
+    // The first IPv6 address (compressed, "%zone" for a scoped one) of a name that has IPv6
+    // addresses and no IPv4 address; empty otherwise, also when the name cannot be resolved.
+    // Never raises. A stack without IPv6 has none.
+    virtual std::string HostByNameIpv6Only(const std::string& host) {
+        (void)host;
+        return {};
+    }
     // A datagram longer than length fails with code 10040, its first length bytes in buffer.
     virtual int StackReceive(TNxSocket socket, void* buffer, int length, int flags) = 0;
     // Waits until a socket of a list is ready; rewrites each given list to its ready sockets.

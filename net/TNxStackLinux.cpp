@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <linux/errqueue.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -113,6 +114,31 @@ std::string TNxStackLinux::HostByName(const std::string& host) {
     in_addr first{};
     std::memcpy(&first, result->h_addr_list[0], 4);
     return addressText(first);
+}
+
+std::string TNxStackLinux::HostByNameIpv6Only(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM; // one entry per address
+    addrinfo* list = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return {};
+    const sockaddr_in6* first = nullptr;
+    bool hasIpv4 = false;
+    for (const addrinfo* entry = list; entry; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET) hasIpv4 = true;
+        if (entry->ai_family == AF_INET6 && !first && entry->ai_addrlen >= sizeof(sockaddr_in6))
+            first = reinterpret_cast<const sockaddr_in6*>(entry->ai_addr);
+    }
+    std::string text;
+    char buffer[INET6_ADDRSTRLEN];
+    if (first && !hasIpv4 && ::inet_ntop(AF_INET6, &first->sin6_addr, buffer, sizeof buffer)) {
+        text = buffer;
+        char zone[IF_NAMESIZE];
+        if (first->sin6_scope_id != 0 && ::if_indextoname(first->sin6_scope_id, zone))
+            text += "%" + std::string(zone);
+    }
+    ::freeaddrinfo(list);
+    return text;
 }
 
 int TNxStackLinux::StackReceive(TNxSocket socket, void* buffer, int length, int flags) {

@@ -17,6 +17,7 @@ public:
     int StackClose(TNxSocket socket) override;
     int StackConnect(TNxSocket socket, int family, int port, const std::string& address) override;
     std::string HostByName(const std::string& host) override;
+    std::string HostByNameIpv6Only(const std::string& host) override;
     int StackReceive(TNxSocket socket, void* buffer, int length, int flags) override;
     int WaitSockets(TNxSocketList* readList, TNxSocketList* writeList, TNxSocketList* errorList,
                     int timeoutMs) override;

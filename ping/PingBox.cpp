@@ -1,5 +1,6 @@
 #include "ping/PingBox.h"
 
+#include "net/TNxIcmp6Echo.h"
 #include "platform/Convert.h"
 
 #include <algorithm>
@@ -63,9 +64,15 @@ int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& 
     replies.reserve(static_cast<std::size_t>(std::clamp(count, 0, 1000)));
     int done = 0;
     try {
+        // An IPv6 host goes through the ICMPv6 exchange, with the same client fields and events.
+        const auto target6 = count > 0 ? Ipv6EchoTarget(host) : std::nullopt;
+        TNxIcmp6Echo echo6;
         for (; done < count; ++done) {
             if (stopRequested && stopRequested()) break;
-            icmp.ExchangeEcho();
+            if (target6)
+                echo6.ExchangeEcho(icmp, *target6);
+            else
+                icmp.ExchangeEcho();
             replies.push_back(icmp.LastReply); // the record OnReply was given
         }
     } catch (...) {

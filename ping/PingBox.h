@@ -48,7 +48,8 @@ struct PingBoxView {
 // no integer raises EConvertError to the caller. Then count exchanges run one after another; the
 // first exception ends the run and shows the failure box. stopRequested, when set, is asked before
 // each request; true ends the run there. A run that was not ended by a failure closes with the
-// summary line (PingSummaryLine) when one is due.
+// summary line (PingSummaryLine) when one is due. An IPv6 address, or a name with IPv6 addresses
+// and no IPv4 address, is pinged with ICMPv6 echo (TNxIcmp6Echo) instead.
 // Returns the number of exchanges that finished.
 int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& countText,
                const TOnReplyEvent& onReply, const PingBoxView& view,

@@ -31,6 +31,13 @@ public:
         ++platformCodeReads;
         return platformCode ? *platformCode : TNxStackLinux::PlatformErrorCode();
     }
+    std::map<std::string, std::string> namesIpv6Only;
+    std::vector<std::string> nameQueriesIpv6Only;
+    std::string HostByNameIpv6Only(const std::string& host) override {
+        nameQueriesIpv6Only.push_back(host);
+        const auto found = namesIpv6Only.find(host);
+        return found == namesIpv6Only.end() ? std::string() : found->second;
+    }
     std::string HostByName(const std::string& host) override {
         nameQueries.push_back(host);
         if (auto it = names.find(host); it != names.end()) return it->second;

@@ -15,7 +15,9 @@
 # The hosts file maps hosts.orvex.test to 10.77.0.5, and ::1 to localhost. Addresses in 10.77.0.0/24
 # and 2001:db8:77::/64 have no host behind them; they are lookup answers only.
 # An IPv6 neighbour: the veth orvex0 (2001:db8::1/64, the IPv6 default route goes via the peer)
-# leads to a second namespace holding 2001:db8::2 (orvex1), which answers echo requests.
+# leads to a second namespace holding 2001:db8::2 (orvex1), which answers echo requests, answers
+# 2001:db8:99::/64 with "destination unreachable" and routes 2001:db8:98::/64 back (so a hop limit
+# of 1 runs out there). Nothing answers 2001:db8::3. Ping sockets are open to every group.
 # Exits 77 (skipped) when it cannot make the namespace.
 set -eu
 command -v ip >/dev/null && command -v dnsmasq >/dev/null && [ "$(id -u)" -eq 0 ] || {
@@ -51,12 +53,16 @@ dns=$!
 if ip netns add "$peer" 2>/dev/null &&
     ip netns exec "$ns" ip link add orvex0 type veth peer name orvex1 netns "$peer" 2>/dev/null; then
     ip netns exec "$peer" ip link set lo up
+    ip netns exec "$peer" sysctl -qw net.ipv6.conf.all.forwarding=1 net.ipv6.icmp.ratelimit=0
     ip netns exec "$peer" ip addr add 2001:db8::2/64 dev orvex1 nodad
     ip netns exec "$peer" ip link set orvex1 up
     ip netns exec "$ns" ip addr add 2001:db8::1/64 dev orvex0 nodad
     ip netns exec "$ns" ip link set orvex0 up
     ip netns exec "$ns" ip -6 route add default via 2001:db8::2 dev orvex0
+    ip netns exec "$peer" ip -6 route add unreachable 2001:db8:99::/64
+    ip netns exec "$peer" ip -6 route add 2001:db8:98::/64 via 2001:db8::1 dev orvex1
 fi
+ip netns exec "$ns" sysctl -qw net.ipv4.ping_group_range="0 2147483647" 2>/dev/null || true
 for _ in $(seq 50); do
     ip netns exec "$ns" getent hosts a.orvex.test >/dev/null 2>&1 && break
     sleep 0.1

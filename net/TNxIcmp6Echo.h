@@ -1,0 +1,71 @@
+// ICMPv6 echo for the ping box: one exchange per call with an IPv6 target, reported through the
+// ICMP client's own sequence number, timeout, record and OnReply event, so the box, its lines and
+// its numbering work as for IPv4. Same request bytes as the IPv4 client (type 128 instead of 8).
+//
+// Linux: a raw ICMPv6 socket when the process may open one, otherwise an unprivileged ICMPv6
+// datagram socket (net.ipv4.ping_group_range). Both deliver the ICMPv6 message without IPv6 header;
+// the hop limit comes as IPV6_HOPLIMIT control data. The datagram socket reports ICMPv6 errors on
+// its error queue; they are rebuilt into the error message a raw socket reads. A record's
+// ByteCount is the 40-byte IPv6 header plus the ICMPv6 message, its Ttl the hop limit received.
+//
+// One object per caller thread; the socket lives for one exchange.
+#pragma once
+
+#include "net/TNxIcmpClient.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include <netinet/in.h>
+
+namespace orvex {
+
+namespace echo6 {
+inline constexpr std::uint8_t kEchoRequest = 128;
+inline constexpr std::uint8_t kEchoReply = 129;
+inline constexpr std::uint8_t kDestinationUnreachable = 1;
+inline constexpr std::uint8_t kTimeExceeded = 3;
+inline constexpr int kIpv6HeaderLength = 40;
+inline constexpr int kErrorHeaderLength = 8; // type, code, checksum, 4 unused bytes
+inline constexpr std::uint8_t kNextHeaderIcmpv6 = 58;
+} // namespace echo6
+
+// The IPv6 target of a ping host text: an IPv6 address (compressed or full, optionally in brackets,
+// optionally with "%zone"), or a name that has IPv6 addresses and no IPv4 address (asked through
+// SharedStack, which must exist). nullopt for everything the IPv4 client handles: "LOCALHOST", a
+// dotted address, a name with an IPv4 address, a name that cannot be resolved.
+std::optional<sockaddr_in6> Ipv6EchoTarget(const std::string& host);
+
+class TNxIcmp6Echo {
+public:
+    // One exchange with target, as TNxIcmpClient::ExchangeEcho runs one: the request carries
+    // client.NextSequence and client.ProcessId's identifier and goes out with client.OutgoingTtl
+    // as hop limit; the wait lasts client.ReceiveTimeout ms; client.LastReply gets the record and
+    // client.OnReply is called; NextSequence advances. A socket failure raises ENxInvalidSocket or
+    // ENxSocketError and changes none of the client's fields.
+    void ExchangeEcho(TNxIcmpClient& client, const sockaddr_in6& target, const std::string& payload = {});
+
+    // Examines one ICMPv6 message (no IPv6 header). True when it answers the request with
+    // `sequence` (and, when identifier is set, that identifier): an echo reply, or a destination
+    // unreachable or time exceeded message that carries the request. The record then holds
+    // ByteCount 40 + message size, the type, the sequence, hopLimit as Ttl and source.
+    static bool ParseIncoming(std::span<const std::uint8_t> message, std::uint16_t sequence,
+                              std::optional<std::uint16_t> identifier, int hopLimit,
+                              const std::string& source, TReplyStatus& status);
+
+    bool UsesDatagramSocket() const { return datagram_; }
+
+private:
+    int OpenSocket(const TNxIcmpClient& client);
+    // One message or queued error, rebuilt as a raw socket reads it, into buffer; its length, 0
+    // when nothing was waiting, -1 (errno set) on failure.
+    int ReadMessage(int socket, std::uint8_t* buffer, int size, const sockaddr_in6& target, int outgoingHops,
+                    int& hopLimit, std::string& source);
+
+    bool datagram_ = false;
+    bool rawRefused_ = false;
+};
+
+} // namespace orvex
