@@ -183,6 +183,8 @@ private slots:
         QStringList expected;
         for (const auto& address : system->ownAddresses())
             expected << QString::fromStdString(formatIpv4(address));
+        for (const auto& address : system->ownIpv6Addresses())
+            expected << QString::fromStdString(formatIpv6(address));
         real.lxButton3->click();
         QCOMPARE(entries(real.Edit1), expected);
         QCOMPARE(real.editIP->text(), expected.value(0));
@@ -195,9 +197,12 @@ private slots:
         real.Button11Click();
         if (query.status == GatewayQuery::Status::Listed) {
             QStringList gateways;
-            for (const auto& adapter : query.adapters)
+            for (const auto& adapter : query.adapters) {
                 for (const auto& gateway : adapter.gateways)
                     gateways << QString::fromStdString(gateway);
+                for (const auto& gateway : adapter.ipv6Gateways)
+                    gateways << QString::fromStdString(gateway);
+            }
             QCOMPARE(entries(real.cobGateway), gateways);
             QCOMPARE(real.edHost->text(), gateways.value(0));
         }
