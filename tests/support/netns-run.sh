@@ -61,6 +61,10 @@ if ip netns add "$peer" 2>/dev/null &&
     ip netns exec "$ns" ip -6 route add default via 2001:db8::2 dev orvex0
     ip netns exec "$peer" ip -6 route add unreachable 2001:db8:99::/64
     ip netns exec "$peer" ip -6 route add 2001:db8:98::/64 via 2001:db8::1 dev orvex1
+    for _ in $(seq 30); do
+        ip netns exec "$ns" ip -o link show orvex0 | grep -q LOWER_UP && break
+        sleep 0.1
+    done
 fi
 ip netns exec "$ns" sysctl -qw net.ipv4.ping_group_range="0 2147483647" 2>/dev/null || true
 for _ in $(seq 50); do
