@@ -245,10 +245,10 @@ void sortTcpRows(std::vector<TcpRow>& rows) {
         return std::make_tuple(std::cref(r.LocalAddr6), port(r.LocalPort), std::cref(r.RemoteAddr6),
                                port(r.RemotePort));
     };
-    std::stable_sort(rows.begin(), rows.end(), [&](const TcpRow& a, const TcpRow& b) {
-        if (a.Ipv6 != b.Ipv6) return b.Ipv6;
-        return a.Ipv6 ? key6(a) < key6(b) : key(a) < key(b);
-    });
+    const auto ipv6 =
+        std::stable_partition(rows.begin(), rows.end(), [](const TcpRow& r) { return !r.Ipv6; });
+    std::stable_sort(rows.begin(), ipv6, [&](const TcpRow& a, const TcpRow& b) { return key(a) < key(b); });
+    std::stable_sort(ipv6, rows.end(), [&](const TcpRow& a, const TcpRow& b) { return key6(a) < key6(b); });
 }
 
 std::unique_ptr<TcpTable> makeSystemTcpTable() {
