@@ -89,15 +89,16 @@ int TNxIcmp6Echo::OpenSocket(const TNxIcmpClient& client) {
     setOption(s, IPPROTO_IPV6, IPV6_UNICAST_HOPS, client.OutgoingTtl);
     if (datagram_) {
         setOption(s, IPPROTO_IPV6, IPV6_RECVERR, 1);
-        // The kernel writes the socket's port into the identifier field: bound to the process id's
-        // bytes, swapped, it sends the identifier bytes the raw socket would. When another socket
-        // holds that identifier the kernel's choice serves as well.
+        // The kernel copies the socket's port, as it lies in memory, into the identifier field:
+        // bound to the identifier's bytes (least significant first) it sends the bytes the raw
+        // socket would. When another socket holds that identifier the kernel's choice serves as well.
         const std::uint32_t id = client.ProcessId & 0xFFFF;
+        const std::uint8_t idBytes[2] = {static_cast<std::uint8_t>(id & 0xFF),
+                                         static_cast<std::uint8_t>(id >> 8)};
         sockaddr_in6 local{};
         local.sin6_family = AF_INET6;
-        local.sin6_port = static_cast<std::uint16_t>(((id & 0xFF) << 8) | (id >> 8));
-        local.sin6_port = htons(local.sin6_port);
-        if (local.sin6_port != 0) ::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+        std::memcpy(&local.sin6_port, idBytes, sizeof idBytes);
+        if (id != 0) ::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local);
     } else {
         // Only the messages that can answer: the raw socket would otherwise hear every ICMPv6
         // message of the machine, its own echo requests on loopback among them.
