@@ -60,6 +60,7 @@ template <class Control> Control* place(QWidget* parent, const char* name, QRect
     auto* control = new Control(parent);
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(geometry);
+    takeParentFont(control); // the box's font, whatever font the desktop has
     return control;
 }
 
@@ -80,6 +81,7 @@ QComboBox* makeCombo(QWidget* parent, const char* name) {
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setItemDelegate(new FixedHeightDelegate(14, combo));
+    takeParentFont(combo->lineEdit()); // a desktop's font for line edits would win otherwise
     return combo;
 }
 
@@ -129,9 +131,7 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(kClientWidth, kClientHeight);
     client->setAutoFillBackground(true);
-    QPalette white = client->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    client->setPalette(white);
+    setFixedFace(client, Qt::white);
     // Group boxes in the look of the platform's visual styles: a thin rounded frame whose caption
     // sits on the top line, on the window's white background.
     client->setStyleSheet(QStringLiteral(
@@ -245,6 +245,7 @@ void TForm1::buildStatusBar() {
     StatusBar1 = new TStatusBar({50, 70}, client);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    StatusBar1->setFont(font());
 }
 
 void TForm1::bindHandlers() {

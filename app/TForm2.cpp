@@ -56,9 +56,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
                    Qt::WindowCloseButtonHint);
     setFixedSize(287, 446);
     setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    setFixedFace(this, Qt::white);
 
     // The artwork starts 12 rows above the client area.
     Image1 = new QLabel(this);

@@ -34,9 +34,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     setFixedSize(333, 348);
     setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11));
     setAutoFillBackground(true);
-    QPalette fill = palette();
-    fill.setColor(QPalette::Window, QColor(225, 224, 223));
-    setPalette(fill);
+    setFixedFace(this, QColor(225, 224, 223));
 
     Memo1 = new TTextView(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));

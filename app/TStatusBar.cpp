@@ -1,5 +1,8 @@
 #include "app/TStatusBar.h"
 
+#include "controls/TColor.h"
+
+#include <QEvent>
 #include <QLabel>
 
 namespace orvex {
@@ -13,6 +16,8 @@ TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent)
         label->setFrameShadow(QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
         label->setIndent(1);
+        setFixedText(label); // on the window's fixed white
+        label->setFont(font());
         panels_.push_back(label);
     }
 }
@@ -24,6 +29,14 @@ QString TStatusBar::panelText(int index) const {
 void TStatusBar::setPanelText(int index, const QString& text) {
     QLabel* label = panels_.at(std::size_t(index));
     if (label->text() != text) label->setText(text);
+}
+
+void TStatusBar::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The panels take the bar's font explicitly: under a style sheet they would not inherit it.
+    if (event->type() == QEvent::FontChange)
+        for (QLabel* label : panels_)
+            label->setFont(font());
 }
 
 void TStatusBar::resizeEvent(QResizeEvent*) {

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QWidget>
 
 namespace orvex {
 
@@ -16,8 +18,19 @@ void loadWindowsFonts() {
     }
 }
 
+QString scalableFace(const QString& family, qreal ratio) {
+    if (ratio <= 1.0 || family != QLatin1String("MS Sans Serif")) return family;
+    loadWindowsFonts();
+    return QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
+                                                              : QStringLiteral("Liberation Sans");
+}
+
+void takeParentFont(QWidget* control) {
+    if (const QWidget* parent = control->parentWidget()) control->setFont(parent->font());
+}
+
 QFont pixelFont(const QString& family, int pixels, bool bold) {
-    QFont font(family);
+    QFont font(scalableFace(family, qGuiApp ? qGuiApp->devicePixelRatio() : 1.0));
     font.setPixelSize(pixels);
     font.setBold(bold);
     font.setStyleHint(family.contains(QStringLiteral("Courier")) ? QFont::TypeWriter : QFont::SansSerif);

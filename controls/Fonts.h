@@ -6,11 +6,25 @@
 #include <QFont>
 #include <QString>
 
+class QWidget;
+
 namespace orvex {
 
 void loadWindowsFonts();
 
 // A font of the given family with a character height in pixels, as the window definitions give it.
+// At device pixel ratios above 1 a face made from bitmap strikes is replaced by a scalable one
+// (scalableFace).
 QFont pixelFont(const QString& family, int pixels, bool bold = false);
+
+// The face to draw `family` with at device pixel ratio `ratio`: "MS Sans Serif" is traced from
+// bitmap strikes and renders spaced out when scaled, so above ratio 1 it becomes Tahoma (or
+// Liberation Sans where Tahoma is missing). Other families are returned as they are.
+QString scalableFace(const QString& family, qreal ratio);
+
+// Gives control its parent's font. Controls under a style sheet do not inherit their parent's font
+// (style sheets stop font propagation) and would take the desktop's font instead, which a large
+// desktop font makes too tall for the fixed-size fields.
+void takeParentFont(QWidget* control);
 
 } // namespace orvex

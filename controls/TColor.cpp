@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QWidget>
 
 namespace orvex {
 
@@ -46,6 +47,21 @@ QColor toQColor(TColor colour) {
     QPalette::ColorRole role{};
     if (!systemRole(colour.value & 0xFFu, role)) return QColor(Qt::black);
     return QGuiApplication::palette().color(QPalette::Active, role);
+}
+
+void setFixedText(QWidget* widget) {
+    QPalette colours = widget->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive})
+        colours.setColor(group, QPalette::WindowText, Qt::black);
+    colours.setColor(QPalette::Disabled, QPalette::WindowText, QColor(109, 109, 109));
+    widget->setPalette(colours);
+}
+
+void setFixedFace(QWidget* widget, QColor face) {
+    QPalette colours = widget->palette();
+    colours.setColor(QPalette::Window, face);
+    widget->setPalette(colours);
+    setFixedText(widget);
 }
 
 } // namespace orvex

@@ -6,6 +6,8 @@
 #include <QColor>
 #include <cstdint>
 
+class QWidget;
+
 namespace orvex {
 
 struct TColor {
@@ -43,5 +45,14 @@ inline constexpr TColor cl3DLight{0xFF000016u};
 // The colour to paint with; system colours come from the application palette at the moment of the
 // call, so a palette change shows at the next repaint. Unknown system indices resolve to black.
 QColor toQColor(TColor colour);
+
+// Text drawn on a fixed light face: black in every colour group (grey while disabled), so it stays
+// readable whatever palette the desktop brings. Style sheets stop palette inheritance, so a control
+// under a style sheet needs this call of its own.
+void setFixedText(QWidget* widget);
+
+// A fixed background `face` with black text (setFixedText); children without a style sheet inherit
+// both.
+void setFixedFace(QWidget* widget, QColor face);
 
 } // namespace orvex

@@ -1,7 +1,5 @@
 #include "controls/TTextView.h"
 
-#include "controls/TColor.h"
-
 #include <QTextBlock>
 
 namespace orvex {
@@ -23,14 +21,14 @@ TTextView::TTextView(QWidget* parent, int gutterWidth)
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         colours.setColor(group, QPalette::Text, Qt::black);
         colours.setColor(group, QPalette::WindowText, Qt::black); // the border
-        colours.setColor(group, QPalette::Base, toQColor(clWindow));
+        colours.setColor(group, QPalette::Base, Qt::white);       // fixed, under the fixed black text
     }
     setPalette(colours);
 
     gutter_->setObjectName(QStringLiteral("gutter"));
     gutter_->setAutoFillBackground(true);
     QPalette face = gutter_->palette();
-    face.setColor(QPalette::Window, toQColor(clBtnFace));
+    face.setColor(QPalette::Window, QColor(240, 240, 240)); // the button face the notice was drawn with
     gutter_->setPalette(face);
 }
 

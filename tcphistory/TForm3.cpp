@@ -72,6 +72,8 @@ TlxButton* makeButton(QWidget* parent, const char* name, const QString& caption,
     button->setUseGradient(false);
     button->setUseMouseOverColor(false);
     button->setColor(body);
+    // A body of a fixed colour keeps its caption black under any palette.
+    if (!body.isSystem()) button->setFontColor(clBlack);
     return button;
 }
 
@@ -85,9 +87,7 @@ TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr
     setWindowTitle(QStringLiteral(" TCPHistory"));
     setFont(QFont(QStringLiteral("Arial"), 8));
     setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    setFixedFace(this, Qt::white);
 
     buildControls();
     bindHandlers();
@@ -116,13 +116,14 @@ void TForm3::buildControls() {
         // Under a style sheet the header draws its sections in the sheet's font, not its own.
         "QHeaderView { font-family: \"Liberation Mono\"; font-size: 11px; }"
         // The fixed title row in the button face colour with raised cell edges.
-        "QHeaderView::section { background: #f0f0f0; padding: 0px 2px; border: none;"
+        "QHeaderView::section { background: #f0f0f0; color: black; padding: 0px 2px; border: none;"
         " border-right: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0; }"));
 
     cbShowListeners = new QCheckBox(QStringLiteral("Show Listening Ports"), stStart);
     cbShowListeners->setObjectName(QStringLiteral("cbShowListeners"));
     cbShowListeners->setGeometry(8, 23, 143, 20);
     cbShowListeners->setFont(verdana8());
+    setFixedText(cbShowListeners);
 
     sgConnHist = new QTableView(stStart);
     sgConnHist->setTextElideMode(Qt::ElideNone); // a cell cuts its text off, as grid cells do

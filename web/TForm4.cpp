@@ -42,9 +42,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
     setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    setFixedFace(this, Qt::white);
     setFont(pixelFont(QStringLiteral("Tahoma"), 11));
 
     GroupBox6 = new QGroupBox(QString::fromUtf8("Google Pagerank™"), this);

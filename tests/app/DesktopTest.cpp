@@ -1,0 +1,244 @@
+// The windows under what a Linux desktop may bring: a dark palette, a large desktop font, and
+// assistive technology reading them through Qt's accessibility interfaces.
+#include "app/Application.h"
+#include "app/TForm1.h"
+#include "app/TForm2.h"
+#include "app/TForm5.h"
+#include "app/TStatusBar.h"
+#include "controls/Fonts.h"
+#include "controls/TSpinEdit.h"
+#include "controls/TTextView.h"
+#include "controls/TlxButton.h"
+#include "platform/ConnectionState.h"
+#include "tcphistory/TForm3.h"
+#include "tests/support/FakeWinsock.h"
+#include "tests/support/RecordingNotifier.h"
+#include "tests/support/Screenshot.h"
+#include "web/TForm4.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStyleFactory>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <map>
+
+using namespace orvex;
+
+namespace {
+
+class Online : public ConnectionState {
+public:
+    bool isConnected() override { return true; }
+};
+
+QPalette darkPalette() {
+    QPalette dark;
+    const QColor window(45, 45, 45), base(30, 30, 30), light(235, 235, 235);
+    dark.setColor(QPalette::Window, window);
+    dark.setColor(QPalette::WindowText, light);
+    dark.setColor(QPalette::Base, base);
+    dark.setColor(QPalette::AlternateBase, window);
+    dark.setColor(QPalette::Text, light);
+    dark.setColor(QPalette::Button, window);
+    dark.setColor(QPalette::ButtonText, light);
+    dark.setColor(QPalette::Light, QColor(90, 90, 90));
+    dark.setColor(QPalette::Midlight, QColor(70, 70, 70));
+    dark.setColor(QPalette::Dark, QColor(20, 20, 20));
+    dark.setColor(QPalette::Mid, QColor(35, 35, 35));
+    dark.setColor(QPalette::Shadow, Qt::black);
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::black);
+    return dark;
+}
+
+// Pixels in `area` that stand far from the area's most common colour (its background): the strokes
+// of a text that can be read.
+int contrastingPixels(const QImage& image, QRect area) {
+    area &= image.rect();
+    std::map<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y) | 0xFF000000u];
+    QRgb background = 0;
+    int most = 0;
+    for (const auto& [colour, count] : counts)
+        if (count > most) most = count, background = colour;
+    int contrasting = 0;
+    for (const auto& [colour, count] : counts) {
+        const int distance = std::abs(qRed(colour) - qRed(background)) +
+                             std::abs(qGreen(colour) - qGreen(background)) +
+                             std::abs(qBlue(colour) - qBlue(background));
+        if (distance > 300) contrasting += count;
+    }
+    return contrasting;
+}
+
+// `inner` of control, in the coordinates of its window's image.
+QRect inWindow(const QWidget* control, QRect inner) {
+    return inner.translated(control->mapTo(control->window(), QPoint(0, 0)));
+}
+
+} // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::ScopedFakeWinsock> winsock;
+    std::unique_ptr<test::RecordingNotifier> notices;
+    Windows windows;
+    TForm1* form = nullptr;
+
+    void create() {
+        windows = createWindows(Form1Services{std::make_shared<Online>()});
+        form = windows.Form1.get();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+    }
+
+    QImage shown(QWidget* window, const QString& screenshot) {
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window)) return {};
+        window->repaint();
+        [&] { QVERIFY(!test::saveScreenshot(window, screenshot).isEmpty()); }();
+        return window->grab().toImage();
+    }
+
+private slots:
+    void init() {
+        winsock = std::make_unique<test::ScopedFakeWinsock>();
+        notices = std::make_unique<test::RecordingNotifier>();
+    }
+
+    void cleanup() {
+        windows = Windows{};
+        form = nullptr;
+        notices.reset();
+        winsock.reset();
+        QApplication::setPalette(QApplication::style()->standardPalette());
+        QApplication::setFont(QFont());
+    }
+
+    void everyCaptionReadableUnderADarkPalette() {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(darkPalette());
+        create();
+        form->StatusBar1->setPanelText(2, QStringLiteral("proxy.example:3128"));
+        form->Timer1->stop(); // the clock's text stays as grabbed
+        form->Timer2->stop();
+
+        struct Caption {
+            const QWidget* control;
+            QRect area; // in the control; where its text stands, clear of frames and corners
+        };
+        auto buttonFace = [](const TlxButton* b) { return QRect(10, 3, b->width() - 20, b->height() - 6); };
+        auto titleStrip = [](const QGroupBox* box) { return QRect(4, 0, box->width() - 8, 13); };
+        auto panelInside = [](const QLabel* panel) { return panel->rect().adjusted(2, 2, -2, -2); };
+        auto check = [&](QWidget* window, const QString& name, const std::vector<Caption>& captions) {
+            const QImage image = shown(window, QStringLiteral("dark-palette-") + name);
+            QVERIFY(!image.isNull());
+            for (const Caption& c : captions) {
+                const int pixels = contrastingPixels(image, inWindow(c.control, c.area));
+                QVERIFY2(pixels >= 8, qPrintable(QStringLiteral("%1: %2 has %3 contrasting pixels")
+                                                     .arg(name, c.control->objectName())
+                                                     .arg(pixels)));
+            }
+        };
+
+        std::vector<Caption> main;
+        for (QGroupBox* box : {form->GroupBox1, form->GroupBox2, form->GroupBox3, form->GroupBox4,
+                               form->GroupBox5, form->GroupBox6, form->GroupBox7})
+            main.push_back({box, titleStrip(box)});
+        for (TlxButton* b : {form->lxButton1, form->lxButton2, form->lxButton3, form->lxButton4,
+                             form->lxButton5, form->lxButton6, form->PingButton})
+            main.push_back({b, buttonFace(b)});
+        for (int panel = 0; panel < 3; ++panel)
+            main.push_back({form->StatusBar1->panel(panel), panelInside(form->StatusBar1->panel(panel))});
+        check(form, QStringLiteral("main-window"), main);
+
+        TForm3* history = form->Form3;
+        QHeaderView* titles = history->sgConnHist->horizontalHeader();
+        check(history, QStringLiteral("history-window"),
+              {{history->stStart, titleStrip(history->stStart)},
+               {history->cbShowListeners, history->cbShowListeners->rect().adjusted(18, 0, 0, 0)},
+               {titles, titles->rect().adjusted(2, 2, -2, -2)},
+               {history->lxButton2, buttonFace(history->lxButton2)},
+               {history->sbClear, buttonFace(history->sbClear)},
+               {history->lxButton1, buttonFace(history->lxButton1)}});
+        history->hide();
+
+        TForm4* rank = form->Form4;
+        check(
+            rank, QStringLiteral("pagerank-window"),
+            {{rank->GroupBox6, titleStrip(rank->GroupBox6)}, {rank->lxButton8, buttonFace(rank->lxButton8)}});
+        rank->hide();
+
+        TForm5* notice = form->Form5;
+        check(notice, QStringLiteral("trademark-notice"),
+              {{notice->Memo1, notice->Memo1->rect().adjusted(12, 2, -2, -2)},
+               {notice->PingButton, buttonFace(notice->PingButton)}});
+        notice->PingButton->click();
+
+        TForm2* about = form->Form2;
+        QLabel* version = about->findChild<QLabel*>(QStringLiteral("Label1"));
+        QVERIFY(version);
+        check(about, QStringLiteral("about-window"), {{version, version->rect()}});
+        about->hide();
+    }
+
+    void fieldsTakeTheirBoxFontWhateverTheDesktopFont() {
+        // A large desktop font, for every widget and, as some desktops set it, per class.
+        QFont large(QStringLiteral("DejaVu Sans"), 14);
+        QApplication::setFont(large);
+        QApplication::setFont(large, "QLineEdit");
+        QApplication::setFont(large, "QComboBox");
+        QApplication::setFont(large, "QComboLineEdit");
+        create();
+        const QString mac = QStringLiteral("00-1A-2B-3C-4D-5E");
+        auto verifyFields = [&] {
+            for (QWidget* field : std::initializer_list<QWidget*>{
+                     form->editIP, form->editHost, form->iphinter, form->edHost, form->SpinEdit1,
+                     form->Edit10, form->Edit1, form->cobGateway}) {
+                const QFont box = field->parentWidget()->font();
+                QCOMPARE(field->font().family(), box.family());
+                QCOMPARE(field->font().pixelSize(), box.pixelSize());
+                QCOMPARE(field->font().pixelSize(), 12);
+                auto* line = qobject_cast<QLineEdit*>(field);
+                if (auto* combo = qobject_cast<QComboBox*>(field)) line = combo->lineEdit();
+                QVERIFY(line);
+                line->setText(line == form->SpinEdit1 ? QStringLiteral("1000") : mac);
+                const QFontMetrics metrics(line->font());
+                const QRect text = line->rect().marginsRemoved(line->textMargins()).adjusted(2, 1, -2, -1);
+                QVERIFY2(metrics.height() <= text.height(), qPrintable(field->objectName()));
+                QVERIFY2(metrics.horizontalAdvance(line->text()) <= text.width(),
+                         qPrintable(field->objectName()));
+            }
+            for (const QLabel* panel : {form->StatusBar1->panel(0), form->StatusBar1->panel(1)})
+                QCOMPARE(panel->font().pixelSize(), 11);
+        };
+        verifyFields();
+        // The desktop's font changes while the program runs.
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 16));
+        verifyFields();
+        QVERIFY(!test::saveScreenshot(form, QStringLiteral("large-desktop-font-main-window")).isEmpty());
+    }
+
+    void bitmapFacesGiveWayToScalableOnesAboveRatioOne() {
+        loadWindowsFonts();
+        QCOMPARE(scalableFace(QStringLiteral("MS Sans Serif"), 1.0), QStringLiteral("MS Sans Serif"));
+        const QString scaled = scalableFace(QStringLiteral("MS Sans Serif"), 2.0);
+        QVERIFY(scaled == QStringLiteral("Tahoma") || scaled == QStringLiteral("Liberation Sans"));
+        QCOMPARE(scalableFace(QStringLiteral("MS Sans Serif"), 1.5), scaled);
+        QCOMPARE(scalableFace(QStringLiteral("Arial"), 2.0), QStringLiteral("Arial"));
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "DesktopTest.moc"
