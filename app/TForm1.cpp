@@ -272,6 +272,22 @@ void TForm1::bindHandlers() {
     onKey(Edit10, &TForm1::Edit10KeyPress);
     onKey(edHost, &TForm1::edHostKeyPress);
 
+    // Ctrl+Enter in any field runs its box as the box's button does, so every box can be run from
+    // the keyboard (plain Enter keeps the bindings above: in the MAC and local-address combos it
+    // runs the gateway query).
+    auto onControlEnter = [](QWidget* field, TlxButton* button) {
+        bindControlEnter(field, [button] { button->click(); });
+    };
+    onControlEnter(editIP, lxButton1);
+    onControlEnter(editHost, lxButton2);
+    onControlEnter(iphinter, lxButton4);
+    onControlEnter(edHost, PingButton);
+    onControlEnter(SpinEdit1, PingButton);
+    onControlEnter(lstReplies, PingButton);
+    onControlEnter(Edit10, lxButton6);
+    onControlEnter(Edit1, lxButton3);
+    onControlEnter(cobGateway, lxButton5);
+
     // Typing changes the text; picking an entry may leave it as it was but still hands it on.
     for (auto signal : {&QComboBox::editTextChanged, &QComboBox::textActivated}) {
         connect(Edit1, signal, this, [this] { runGuarded(this, [this] { Edit1Change(); }); });

@@ -2,6 +2,7 @@
 
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
+#include "controls/KeyPress.h"
 #include "controls/TTextView.h"
 #include "controls/TlxButton.h"
 
@@ -58,6 +59,12 @@ void TForm5::keyPressEvent(QKeyEvent* event) {
     // Escape would reject the dialog; only "Okay" closes the notice.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        return;
+    }
+    // "Okay" is the notice's default action, so a keyboard alone can close it.
+    if (isEnterKey(*event)) {
+        event->accept();
+        PingButton->click();
         return;
     }
     QDialog::keyPressEvent(event);

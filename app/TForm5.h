@@ -1,5 +1,6 @@
 // The trademark notice: a fixed German text and "Okay", the only way out (no title-bar buttons,
-// Escape does nothing). Created once at start-up, shown modally from the Info menu. UI thread only.
+// Escape does nothing; Enter presses "Okay"). Created once at start-up, shown modally from the Info menu. UI
+// thread only.
 #pragma once
 
 #include <QDialog>

@@ -17,7 +17,7 @@ bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     auto* keyEvent = static_cast<QKeyEvent*>(event);
     char16_t key = 0;
-    if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)
+    if (isEnterKey(*keyEvent))
         key = 13;
     else if (keyEvent->key() == Qt::Key_Escape)
         key = 27;
@@ -34,6 +34,44 @@ bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     runGuarded(owner_->window(), [&] { handler_(key); });
     return key == 0;
+}
+
+bool isEnterKey(const QKeyEvent& event) {
+    return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
+
+bool isControlEnter(const QKeyEvent& event) {
+    return isEnterKey(event) && event.modifiers().testFlag(Qt::ControlModifier);
+}
+
+namespace {
+
+class ControlEnterFilter : public QObject {
+public:
+    ControlEnterFilter(QWidget* owner, std::function<void()> action)
+        : QObject(owner), action_(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+        if (!key || !isControlEnter(*static_cast<QKeyEvent*>(event)))
+            return QObject::eventFilter(watched, event);
+        event->accept(); // a shortcut override claims the key; the key press runs the action
+        if (event->type() == QEvent::KeyPress) action_();
+        return true;
+    }
+
+private:
+    std::function<void()> action_;
+};
+
+} // namespace
+
+void bindControlEnter(QWidget* widget, std::function<void()> action) {
+    auto* filter = new ControlEnterFilter(widget, std::move(action));
+    widget->installEventFilter(filter);
+    if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->lineEdit())
+        combo->lineEdit()->installEventFilter(filter);
 }
 
 void bindKeyPress(QWidget* widget, KeyPressHandler handler) {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <functional>
 
+class QKeyEvent;
 class QWidget;
 
 namespace orvex {
@@ -15,6 +16,15 @@ using KeyPressHandler = std::function<void(char16_t& key)>;
 // Installs handler on widget (and on an editable combo box's line edit). The handler runs through
 // the application error report guard.
 void bindKeyPress(QWidget* widget, KeyPressHandler handler);
+
+// Return or the keypad's Enter, with any modifiers.
+bool isEnterKey(const QKeyEvent& event);
+// Enter (either key) with Ctrl held.
+bool isControlEnter(const QKeyEvent& event);
+
+// Ctrl+Enter in widget (and in an editable combo box's line edit) runs action and goes no further,
+// so the widget's plain-Enter handling never sees it. Install after bindKeyPress on the same widget.
+void bindControlEnter(QWidget* widget, std::function<void()> action);
 
 class KeyPressFilter : public QObject {
     Q_OBJECT

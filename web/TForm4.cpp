@@ -92,6 +92,14 @@ void TForm4::keyPressEvent(QKeyEvent* event) {
     else if (!event->text().isEmpty())
         key = event->text().at(0).unicode();
     if (key != 0) runGuarded(this, [&] { FormKeyPress(key); });
+    // No control takes the focus by Tab, so typing an address starts here: a printable character
+    // moves the focus into the address field and is typed there.
+    const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (isVisible() && plain && !event->text().isEmpty() && event->text().at(0).isPrint()) {
+        Edit3->setFocus(Qt::OtherFocusReason);
+        QKeyEvent typed(QEvent::KeyPress, event->key(), event->modifiers(), event->text());
+        QCoreApplication::sendEvent(Edit3, &typed);
+    }
     event->accept();
 }
 

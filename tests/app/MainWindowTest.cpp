@@ -6,6 +6,7 @@
 #include "controls/LocaleFormats.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
+#include "ping/PingBox.h"
 #include "platform/ConnectionState.h"
 #include "tcphistory/TForm3.h"
 #include "tests/support/FakeWinsock.h"
@@ -13,13 +14,13 @@
 #include "tests/support/Screenshot.h"
 #include "web/TForm4.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAbstractItemView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -236,6 +237,22 @@ private slots:
         pressEnter(form->iphinter->lineEdit());
         QCOMPARE(form->iphinter->count(), 0);
         QVERIFY(notices->shown.empty());
+    }
+
+    void ctrlEnterRunsTheBoxOfTheField() {
+        (*winsock)->names["host.example"] = {"192.0.2.44"};
+        form->editHost->setText(QStringLiteral("host.example"));
+        QTest::keyClick(form->editHost, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(form->editHost->text(), QStringLiteral("192.0.2.44"));
+        // The count and the reply list belong to the Ping box: with no host, its notice shows.
+        for (QWidget* field : std::initializer_list<QWidget*>{form->SpinEdit1, form->lstReplies}) {
+            form->edHost->clear();
+            notices->clear();
+            field->setFocus();
+            QTest::keyClick(field, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+            QCOMPARE(notices->texts(), QStringList{QString::fromUtf8(kPingInputNotice)});
+        }
+        QCOMPARE(form->SpinEdit1->text(), QStringLiteral("10"));
     }
 
     void lookupsHandTheirResultsOn() {

@@ -147,6 +147,37 @@ private slots:
         }
     }
 
+    void ctrlEnterInEachComboRunsItsOwnBox() {
+        fake->addresses = {{192, 0, 2, 10}};
+        fake->numbers = {2};
+        fake->adapters[2].address = {0x02, 0, 0, 0, 0, 0x09};
+        listTwoGateways();
+        struct Case {
+            QComboBox* combo;
+            QStringList filled;
+        };
+        const Case cases[] = {{form->Edit1, {"192.0.2.10"}},
+                              {form->iphinter, {"02-00-00-00-00-09"}},
+                              {form->cobGateway, {"", "192.0.2.1", "192.0.2.254", "192.0.2.1"}}};
+        for (const Case& c : cases) {
+            for (QComboBox* combo : {form->Edit1, form->iphinter, form->cobGateway}) {
+                combo->hidePopup();
+                combo->clear();
+            }
+            c.combo->setFocus();
+            QTest::keyClick(c.combo->lineEdit(), Qt::Key_Return, Qt::ControlModifier);
+            for (QComboBox* combo : {form->Edit1, form->iphinter, form->cobGateway})
+                QCOMPARE(entries(combo), combo == c.combo ? c.filled : QStringList());
+        }
+        // Plain Enter in the MAC combo still runs the gateway query, not its own box.
+        form->iphinter->hidePopup();
+        form->iphinter->clear();
+        form->cobGateway->clear();
+        pressEnter(form->iphinter);
+        QCOMPARE(form->iphinter->count(), 0);
+        QCOMPARE(form->cobGateway->count(), 4);
+    }
+
     void failedGatewayQueriesKeepTheList() {
         listTwoGateways();
         form->lxButton5->click();

@@ -102,6 +102,18 @@ private slots:
         QVERIFY(!form->isVisible());
     }
 
+    void typingOnTheWindowStartsTheAddress() {
+        open();
+        QCOMPARE(QApplication::focusWidget(), nullptr);
+        for (char c : std::string("www.x.de"))
+            QTest::keyClick(form->windowHandle(), c);
+        QCOMPARE(form->Edit3->text(), QStringLiteral("www.x.de"));
+        QCOMPARE(QApplication::focusWidget(), form->Edit3);
+        press(Qt::Key_Escape); // from the field, Escape still does nothing
+        QVERIFY(form->isVisible());
+        QVERIFY(server->requests().empty());
+    }
+
     void shownModallyItClosesOnEscapeAndKeepsItsFields() {
         form->Edit3->setText(QStringLiteral("www.debian.org"));
         form->Edit4->setText(QStringLiteral("6"));
