@@ -25,6 +25,7 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
@@ -92,6 +93,49 @@ TlxButton* makeOkButton(QWidget* parent, const char* name) {
     return button;
 }
 
+// Names and descriptions for assistive technology, where the caption alone does not say enough
+// (a field is otherwise named after its box, so the ping host and the count were both "Ping").
+void describeControls(TForm1& form) {
+    struct Described {
+        QWidget* control;
+        QString name;
+        QString description;
+    };
+    const Described described[] = {
+        {form.editIP, QStringLiteral("IP to Hostname"),
+         QStringLiteral("IPv4-Adresse, deren Hostname gesucht wird")},
+        {form.editHost, QStringLiteral("Hostname to IP"),
+         QStringLiteral("Hostname oder Webadresse, deren IP-Adresse gesucht wird")},
+        {form.iphinter, QStringLiteral("Mac-Adresse"),
+         QStringLiteral("Hardware-Adressen der Netzwerkkarten")},
+        {form.edHost, QStringLiteral("Ping-Ziel"),
+         QStringLiteral("Host oder IP-Adresse, die angepingt wird")},
+        {form.SpinEdit1, QStringLiteral("Anzahl"), QStringLiteral("Anzahl der Echo-Anfragen, 1 bis 1000")},
+        {form.lstReplies, QStringLiteral("Ping-Antworten"), QStringLiteral("Eine Zeile je Antwort")},
+        {form.Edit10, QStringLiteral("IP Adresse hinter Router/Proxy"),
+         QStringLiteral("Die Adresse, unter der dieser Rechner im Internet erscheint")},
+        {form.Edit1, QStringLiteral("Lokale IP-Adresse"), QStringLiteral("IPv4-Adressen dieses Rechners")},
+        {form.cobGateway, QStringLiteral("Gateway"),
+         QStringLiteral("Standard-Gateways, eines je Netzwerkkarte")},
+        {form.StatusBar1, QStringLiteral("Statusleiste"), QString()},
+        {form.StatusBar1->panel(0), QStringLiteral("Verbindung"),
+         QStringLiteral("Ob eine Netzwerkverbindung besteht")},
+        {form.StatusBar1->panel(1), QStringLiteral("Uhrzeit"), QString()},
+        {form.StatusBar1->panel(2), QStringLiteral("Proxy"),
+         QStringLiteral("Der HTTP-Proxy der Sitzung, nach der Abfrage der Adresse hinter Router/Proxy")},
+    };
+    for (const Described& d : described) {
+        d.control->setAccessibleName(d.name);
+        d.control->setAccessibleDescription(d.description);
+    }
+    // The OK buttons share their caption; the description says which box each one runs.
+    for (TlxButton* ok : {form.lxButton1, form.lxButton2, form.lxButton3, form.lxButton4, form.lxButton5,
+                          form.lxButton6, form.PingButton}) {
+        if (const auto* box = qobject_cast<const QGroupBox*>(ok->parentWidget()))
+            ok->setAccessibleDescription(box->title());
+    }
+}
+
 } // namespace
 
 Form1Services systemForm1Services() {
@@ -149,6 +193,7 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     buildMenu();
     buildStatusBar();
     bindHandlers();
+    describeControls(*this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -62,6 +62,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(21, -12, 251, 294);
+    Image1->setAccessibleName(QStringLiteral("Orvex, Homepage und Kontakt"));
     QString error;
     const QImage artwork = decodeJpeg(readResource(QStringLiteral(":/about/about-artwork.jpg")), &error);
     if (!artwork.isNull())

@@ -42,6 +42,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     Memo1->setGeometry(10, 8, 313, 289);
     Memo1->setFont(pixelFont(QStringLiteral("Courier New"), 13));
     Memo1->setPlainText(kNoticeLines.join(QLatin1Char('\n')));
+    Memo1->setAccessibleName(QStringLiteral("Markennamen und Warenzeichen"));
 
     PingButton = new TlxButton(QStringLiteral("Okay"), QRect(258, 312, 65, 20), this);
     PingButton->setObjectName(QStringLiteral("PingButton"));

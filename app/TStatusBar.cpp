@@ -2,15 +2,74 @@
 
 #include "controls/TColor.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QLabel>
 
 namespace orvex {
 
+namespace {
+
+// A panel: a fixed name, its text as the value, and the text readable through the text interface.
+class AccessiblePanel : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit AccessiblePanel(QLabel* panel) : QAccessibleWidget(panel, QAccessible::StaticText) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value) return shown();
+        return QAccessibleWidget::text(kind);
+    }
+
+    // Read-only text without selection or cursor.
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QString text(int start, int end) const override { return shown().mid(start, end - start); }
+    int characterCount() const override { return int(shown().size()); }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int* start, int* end) const override {
+        *start = *end = offset;
+        return {};
+    }
+
+private:
+    QString shown() const { return static_cast<QLabel*>(widget())->text().trimmed(); }
+};
+
+QAccessibleInterface* statusBarFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(TStatusPanel::staticMetaObject.className()))
+        return new AccessiblePanel(static_cast<TStatusPanel*>(object));
+    if (className == QLatin1String(TStatusBar::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<TStatusBar*>(object), QAccessible::StatusBar);
+    return nullptr;
+}
+
+} // namespace
+
+TStatusPanel::TStatusPanel(QWidget* parent) : QLabel(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(statusBarFactory);
+        return true;
+    }();
+    (void)installed;
+}
+
 TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent)
     : QWidget(parent), widths_(panelWidths) {
     for (std::size_t i = 0; i <= widths_.size(); ++i) {
-        auto* label = new QLabel(this);
+        auto* label = new TStatusPanel(this);
         label->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
@@ -28,7 +87,12 @@ QString TStatusBar::panelText(int index) const {
 
 void TStatusBar::setPanelText(int index, const QString& text) {
     QLabel* label = panels_.at(std::size_t(index));
-    if (label->text() != text) label->setText(text);
+    if (label->text() == text) return;
+    label->setText(text); // with an accessibleName set, no name change reaches assistive technology
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(label, text.trimmed());
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void TStatusBar::changeEvent(QEvent* event) {

@@ -1,12 +1,20 @@
 // The main window's status bar: fixed-width panels with sunken frames; the last takes the rest.
+// To assistive technology each panel is an item with a fixed name (its accessibleName) whose
+// changing text is its value, so the clock changes a value once a second, never a name.
 #pragma once
 
+#include <QLabel>
 #include <QWidget>
 #include <vector>
 
-class QLabel;
-
 namespace orvex {
+
+// One panel of the status bar (a label with its own accessibility interface).
+class TStatusPanel : public QLabel {
+    Q_OBJECT
+public:
+    explicit TStatusPanel(QWidget* parent);
+};
 
 class TStatusBar : public QWidget {
     Q_OBJECT

@@ -1,5 +1,7 @@
 // Both custom-painted buttons appear to assistive technology as push buttons named by their
-// caption (or accessibleName) with a Press action that clicks them.
+// caption (or accessibleName) with a Press action that clicks them. The click is queued: a click
+// that opens a modal box would otherwise keep the assistive technology's call waiting until the box
+// closes, and the client would report the program as hung.
 #include "controls/TMTranBtn.h"
 #include "controls/TlxButton.h"
 
@@ -15,12 +17,14 @@ public:
     explicit AccessibleButton(QAbstractButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
 
     QString text(QAccessible::Text kind) const override {
-        QString value = QAccessibleWidget::text(kind);
-        if (kind == QAccessible::Name && value.isEmpty()) {
-            value = button()->text();
-            value.remove(QLatin1Char('&'));
+        if (kind != QAccessible::Name) return QAccessibleWidget::text(kind);
+        // accessibleName, else the caption, else what Qt derives (a group box's title, for one).
+        QString name = widget()->accessibleName();
+        if (name.isEmpty()) {
+            name = button()->text();
+            name.remove(QLatin1Char('&'));
         }
-        return value;
+        return name.isEmpty() ? QAccessibleWidget::text(kind) : name;
     }
 
     QAccessible::State state() const override {
@@ -38,7 +42,9 @@ public:
 
     void doAction(const QString& action) override {
         if (action == pressAction()) {
-            if (button()->isEnabled()) button()->click();
+            QAbstractButton* target = button();
+            QMetaObject::invokeMethod(
+                target, [target] { target->click(); }, Qt::QueuedConnection); // not when disabled by then
             return;
         }
         QAccessibleWidget::doAction(action);

@@ -12,9 +12,11 @@ namespace {
 
 constexpr int kButtonWidth = 15;
 
-QToolButton* makeArrow(QWidget* parent, Qt::ArrowType arrow, const char* name) {
+QToolButton* makeArrow(QWidget* parent, Qt::ArrowType arrow, const char* name,
+                       const QString& accessibleName) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(accessibleName);
     button->setArrowType(arrow);
     button->setAutoRepeat(true);
     button->setFocusPolicy(Qt::NoFocus);
@@ -25,8 +27,8 @@ QToolButton* makeArrow(QWidget* parent, Qt::ArrowType arrow, const char* name) {
 } // namespace
 
 TSpinEdit::TSpinEdit(QWidget* parent)
-    : QLineEdit(parent), up_(makeArrow(this, Qt::UpArrow, "up")),
-      down_(makeArrow(this, Qt::DownArrow, "down")) {
+    : QLineEdit(parent), up_(makeArrow(this, Qt::UpArrow, "up", QStringLiteral("Erhöhen"))),
+      down_(makeArrow(this, Qt::DownArrow, "down", QStringLiteral("Verringern"))) {
     setTextMargins(0, 0, kButtonWidth, 0);
     setText(QStringLiteral("0"));
     connect(up_, &QToolButton::clicked, this, &TSpinEdit::stepUp);

@@ -15,6 +15,7 @@ packages=(
     # tests and benchmarks: real peers and tools
     iproute2 iputils-ping dnsmasq-base nginx-light curl python3 python3-xlrd
     php-cli
+    qt6-base-private-dev # window tests switch Qt's accessibility on as a screen reader would
     desktop-file-utils appstream dpkg-dev file lintian
 )
 

@@ -128,6 +128,10 @@ void TForm3::buildControls() {
     sgConnHist = new QTableView(stStart);
     sgConnHist->setTextElideMode(Qt::ElideNone); // a cell cuts its text off, as grid cells do
     sgConnHist->setObjectName(QStringLiteral("sgConnHist"));
+    // Named for itself, not after the box, whose caption carries the changing start time.
+    sgConnHist->setAccessibleName(QStringLiteral("TCP-Verbindungen"));
+    sgConnHist->setAccessibleDescription(
+        QStringLiteral("Eine Zeile je neuer Verbindung oder neuem Listener"));
     grid_ = new HistoryGridModel(*history_, sgConnHist);
     sgConnHist->setModel(grid_);
     sgConnHist->setFont(gridFont());

@@ -53,6 +53,9 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     Edit3 = makeField(GroupBox6, "Edit3", QRect(8, 21, 161, 23));
     Edit4 = makeField(GroupBox6, "Edit4", QRect(172, 21, 22, 24));
     Edit4->setFont(pixelFont(QStringLiteral("Arial"), 13, true));
+    // Both fields would be named after the box.
+    Edit3->setAccessibleName(QStringLiteral("Webadresse"));
+    Edit4->setAccessibleName(QStringLiteral("Pagerank"));
 
     lxButton8 = new TlxButton(QStringLiteral("OK"), QRect(129, 45, 65, 20), GroupBox6);
     lxButton8->setObjectName(QStringLiteral("lxButton8"));

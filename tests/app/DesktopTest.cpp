@@ -9,6 +9,7 @@
 #include "controls/TSpinEdit.h"
 #include "controls/TTextView.h"
 #include "controls/TlxButton.h"
+#include "net/TNxIcmpClient.h"
 #include "platform/ConnectionState.h"
 #include "tcphistory/TForm3.h"
 #include "tests/support/FakeWinsock.h"
@@ -16,6 +17,8 @@
 #include "tests/support/Screenshot.h"
 #include "web/TForm4.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,11 +27,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSet>
 #include <QStyleFactory>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <QtGui/private/qguiapplication_p.h>
+#include <algorithm>
 #include <map>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 using namespace orvex;
 
@@ -79,6 +88,38 @@ int contrastingPixels(const QImage& image, QRect area) {
         if (distance > 300) contrasting += count;
     }
     return contrasting;
+}
+
+// Switches Qt's accessibility on or off, as a screen reader's arrival or departure does; events reach
+// the update handler only while it is on.
+void setAccessibilityActive(bool on) {
+    if (QPlatformAccessibility* platform = QGuiApplicationPrivate::platformIntegration()->accessibility())
+        platform->setActive(on);
+}
+
+// Accessibility events as a platform bridge would receive them.
+struct SeenEvent {
+    QAccessible::Event type;
+    QObject* object;
+    int firstRow = -1, lastRow = -1;
+};
+std::vector<SeenEvent> seenEvents;
+
+void recordEvent(QAccessibleEvent* event) {
+    SeenEvent seen{event->type(), event->object()};
+    if (event->type() == QAccessible::TableModelChanged) {
+        auto* change = static_cast<QAccessibleTableModelChangeEvent*>(event);
+        if (change->modelChangeType() == QAccessibleTableModelChangeEvent::RowsInserted) {
+            seen.firstRow = change->firstRow();
+            seen.lastRow = change->lastRow();
+        }
+    }
+    seenEvents.push_back(seen);
+}
+
+int countEvents(QAccessible::Event type, const QObject* object) {
+    return int(std::count_if(seenEvents.begin(), seenEvents.end(),
+                             [&](const SeenEvent& e) { return e.type == type && e.object == object; }));
 }
 
 // `inner` of control, in the coordinates of its window's image.
@@ -133,6 +174,7 @@ private slots:
         form->StatusBar1->setPanelText(2, QStringLiteral("proxy.example:3128"));
         form->Timer1->stop(); // the clock's text stays as grabbed
         form->Timer2->stop();
+        form->Timer1Timer();
 
         struct Caption {
             const QWidget* control;
@@ -228,6 +270,103 @@ private slots:
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 16));
         verifyFields();
         QVERIFY(!test::saveScreenshot(form, QStringLiteral("large-desktop-font-main-window")).isEmpty());
+    }
+
+    void controlsHaveRolesAndNames() {
+        create();
+        struct Expected {
+            QObject* control;
+            QAccessible::Role role;
+            QString name;
+        };
+        const Expected expected[] = {
+            {form->editIP, QAccessible::EditableText, QStringLiteral("IP to Hostname")},
+            {form->iphinter, QAccessible::ComboBox, QStringLiteral("Mac-Adresse")},
+            {form->edHost, QAccessible::EditableText, QStringLiteral("Ping-Ziel")},
+            {form->SpinEdit1, QAccessible::EditableText, QStringLiteral("Anzahl")},
+            {form->SpinEdit1->upButton(), QAccessible::Button, QString::fromUtf8("Erhöhen")},
+            {form->SpinEdit1->downButton(), QAccessible::Button, QStringLiteral("Verringern")},
+            {form->lstReplies, QAccessible::List, QStringLiteral("Ping-Antworten")},
+            {form->lxButton3, QAccessible::Button, QStringLiteral("OK")},
+            {form->StatusBar1, QAccessible::StatusBar, QStringLiteral("Statusleiste")},
+            {form->StatusBar1->panel(0), QAccessible::StaticText, QStringLiteral("Verbindung")},
+            {form->StatusBar1->panel(1), QAccessible::StaticText, QStringLiteral("Uhrzeit")},
+            {form->StatusBar1->panel(2), QAccessible::StaticText, QStringLiteral("Proxy")},
+            {form->Form3->sgConnHist, QAccessible::Table, QStringLiteral("TCP-Verbindungen")},
+            {form->Form3->sbClear, QAccessible::Button, QString::fromUtf8("History löschen")},
+            {form->Form4->Edit3, QAccessible::EditableText, QStringLiteral("Webadresse")},
+            {form->Form4->Edit4, QAccessible::EditableText, QStringLiteral("Pagerank")},
+            {form->Form5->PingButton, QAccessible::Button, QStringLiteral("Okay")},
+        };
+        for (const Expected& e : expected) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(e.control);
+            QVERIFY2(iface, qPrintable(e.control->objectName()));
+            QCOMPARE(iface->role(), e.role);
+            QCOMPARE(iface->text(QAccessible::Name), e.name);
+        }
+        QAccessibleInterface* ok = QAccessible::queryAccessibleInterface(form->lxButton3);
+        QCOMPARE(ok->text(QAccessible::Description), QStringLiteral("Lokale IP-Adresse"));
+        // Every field of the Tab chain has a name of its own.
+        QSet<QString> names;
+        for (QWidget* field : std::initializer_list<QWidget*>{form->editIP, form->editHost, form->iphinter,
+                                                              form->edHost, form->SpinEdit1, form->lstReplies,
+                                                              form->Edit10, form->Edit1, form->cobGateway})
+            names << QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name);
+        QCOMPARE(names.size(), 9);
+        QVERIFY(!names.contains(QString()));
+
+        // A status panel keeps its name; its text is its value and its text.
+        QAccessibleInterface* connection = QAccessible::queryAccessibleInterface(form->StatusBar1->panel(0));
+        QCOMPARE(connection->text(QAccessible::Value), QStringLiteral("Online"));
+        QCOMPARE(connection->textInterface()->text(0, connection->textInterface()->characterCount()),
+                 QStringLiteral("Online"));
+    }
+
+    void clockChangesItsValueNeverItsName() {
+        create();
+        setAccessibilityActive(true);
+        seenEvents.clear();
+        const auto previous = QAccessible::installUpdateHandler(recordEvent);
+        QLabel* clock = form->StatusBar1->panel(1);
+        const QString first = form->StatusBar1->panelText(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form->StatusBar1->panelText(1) != first, 2500);
+        QAccessible::installUpdateHandler(previous);
+        setAccessibilityActive(false);
+        QCOMPARE(countEvents(QAccessible::NameChanged, clock), 0);
+        QVERIFY(countEvents(QAccessible::ValueChanged, clock) >= 1);
+    }
+
+    void aNewPingLineRaisesRowInserted() {
+        create();
+        setAccessibilityActive(true);
+        seenEvents.clear();
+        const auto previous = QAccessible::installUpdateHandler(recordEvent);
+        TReplyStatus timeout;
+        timeout.Outcome = TReplyOutcome::roTimedOut;
+        form->ICMPReply(*form->ICMP, timeout);
+        form->ICMPReply(*form->ICMP, timeout);
+        QAccessible::installUpdateHandler(previous);
+        setAccessibilityActive(false);
+        QCOMPARE(form->lstReplies->count(), 2);
+        std::vector<int> inserted;
+        for (const SeenEvent& e : seenEvents)
+            if (e.object == form->lstReplies && e.firstRow >= 0) inserted.push_back(e.firstRow);
+        QCOMPARE(inserted, (std::vector<int>{0, 1}));
+    }
+
+    void pressReturnsBeforeTheBoxItOpensIsClosed() {
+        create();
+        bool pressReturned = false;
+        bool returnedBeforeTheBox = false;
+        notices->onShow = [&](const test::ShownBox&) { returnedBeforeTheBox = pressReturned; };
+        form->editIP->clear();
+        QAccessibleInterface* ok = QAccessible::queryAccessibleInterface(form->lxButton1);
+        ok->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        pressReturned = true;
+        QTRY_COMPARE(notices->shown.size(), std::size_t(1));
+        QVERIFY(returnedBeforeTheBox);
+        QCOMPARE(notices->shown[0].text,
+                 QStringLiteral("Bitte erst eine IP-Adresse eintragen: z.B. 192.168.178.1"));
     }
 
     void bitmapFacesGiveWayToScalableOnesAboveRatioOne() {

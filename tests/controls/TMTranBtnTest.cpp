@@ -211,7 +211,8 @@ private slots:
         QCOMPARE(iface->role(), QAccessible::Button);
         QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Homepage"));
         iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(clicks.count(), 0); // queued, so the caller never waits on what the click opens
+        QTRY_COMPARE(clicks.count(), 1);
     }
 };
 
