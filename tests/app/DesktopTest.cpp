@@ -71,7 +71,8 @@ QPalette darkPalette() {
 // Pixels in `area` that stand far from the area's most common colour (its background): the strokes
 // of a text that can be read.
 int contrastingPixels(const QImage& image, QRect area) {
-    area &= image.rect();
+    const qreal ratio = image.devicePixelRatio(); // area is in logical pixels
+    area = QRectF(area.topLeft() * ratio, area.size() * ratio).toAlignedRect() & image.rect();
     std::map<QRgb, int> counts;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
@@ -144,11 +145,17 @@ class DesktopTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(form));
     }
 
+    // Screenshots taken at another pixel ratio get names of their own.
+    static QString screenshotName(const QString& name) {
+        const qreal ratio = qGuiApp->devicePixelRatio();
+        return ratio > 1 ? name + QStringLiteral("-scale%1").arg(ratio) : name;
+    }
+
     QImage shown(QWidget* window, const QString& screenshot) {
         window->show();
         if (!QTest::qWaitForWindowExposed(window)) return {};
         window->repaint();
-        [&] { QVERIFY(!test::saveScreenshot(window, screenshot).isEmpty()); }();
+        if (test::saveScreenshot(window, screenshotName(screenshot)).isEmpty()) return {};
         return window->grab().toImage();
     }
 
@@ -269,7 +276,8 @@ private slots:
         // The desktop's font changes while the program runs.
         QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 16));
         verifyFields();
-        QVERIFY(!test::saveScreenshot(form, QStringLiteral("large-desktop-font-main-window")).isEmpty());
+        QVERIFY(!test::saveScreenshot(form, screenshotName(QStringLiteral("large-desktop-font-main-window")))
+                     .isEmpty());
     }
 
     void controlsHaveRolesAndNames() {
@@ -376,6 +384,13 @@ private slots:
         QVERIFY(scaled == QStringLiteral("Tahoma") || scaled == QStringLiteral("Liberation Sans"));
         QCOMPARE(scalableFace(QStringLiteral("MS Sans Serif"), 1.5), scaled);
         QCOMPARE(scalableFace(QStringLiteral("Arial"), 2.0), QStringLiteral("Arial"));
+
+        // The notice's "Okay" at this run's pixel ratio (the tests also run at ratio 2).
+        create();
+        const qreal ratio = qGuiApp->devicePixelRatio();
+        const QFont okay = form->Form5->PingButton->font();
+        QCOMPARE(okay.family(), ratio > 1 ? scaled : QStringLiteral("MS Sans Serif"));
+        QCOMPARE(okay.pixelSize(), 11);
     }
 };
 
