@@ -254,7 +254,7 @@ private slots:
         auto verifyFields = [&] {
             for (QWidget* field : std::initializer_list<QWidget*>{
                      form->editIP, form->editHost, form->iphinter, form->edHost, form->SpinEdit1,
-                     form->Edit10, form->Edit1, form->cobGateway}) {
+                     form->Edit10, form->Edit1, form->cobGateway, form->Form4->Edit3}) {
                 const QFont box = field->parentWidget()->font();
                 QCOMPARE(field->font().family(), box.family());
                 QCOMPARE(field->font().pixelSize(), box.pixelSize());
