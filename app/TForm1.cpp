@@ -21,6 +21,7 @@
 #include "web/PublicAddressClient.h"
 #include "web/TForm4.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
@@ -82,7 +83,8 @@ QComboBox* makeCombo(QWidget* parent, const char* name) {
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setItemDelegate(new FixedHeightDelegate(14, combo));
-    takeParentFont(combo->lineEdit()); // a desktop's font for line edits would win otherwise
+    takeParentFont(combo->lineEdit());     // a desktop's font for line edits would win otherwise
+    combo->view()->setFont(combo->font()); // the list drops down in a window of its own
     return combo;
 }
 

@@ -271,6 +271,9 @@ private slots:
             }
             for (const QLabel* panel : {form->StatusBar1->panel(0), form->StatusBar1->panel(1)})
                 QCOMPARE(panel->font().pixelSize(), 11);
+            // The lists the combos drop down hold 14-pixel entries in the box's font.
+            for (QComboBox* combo : {form->iphinter, form->Edit1, form->cobGateway})
+                QCOMPARE(combo->view()->font().pixelSize(), 12);
         };
         verifyFields();
         // The desktop's font changes while the program runs.
