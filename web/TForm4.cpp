@@ -2,6 +2,7 @@
 
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
+#include "controls/KeyPress.h"
 #include "controls/Notifier.h"
 #include "controls/TlxButton.h"
 #include "controls/WinText.h"
@@ -62,6 +63,9 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     lxButton8->setFocusPolicy(Qt::ClickFocus);
     connect(lxButton8, &QAbstractButton::clicked, this,
             [this] { runGuarded(this, [this] { lxButton8Click(); }); });
+    // OK takes no focus; Ctrl+Enter in a field presses it, as in the main window's boxes.
+    for (QLineEdit* field : {Edit3, Edit4})
+        bindControlEnter(field, [this] { lxButton8->click(); });
 }
 
 void TForm4::lxButton8Click() {

@@ -112,6 +112,10 @@ private slots:
         press(Qt::Key_Escape); // from the field, Escape still does nothing
         QVERIFY(form->isVisible());
         QVERIFY(server->requests().empty());
+        server->addReply(okReply("Rank_1:1:5"));
+        QTest::keyClick(form->windowHandle(), Qt::Key_Return, Qt::ControlModifier); // presses OK
+        QCOMPARE(form->Edit4->text(), QStringLiteral("5"));
+        QCOMPARE(server->requests().size(), std::size_t(1));
     }
 
     void shownModallyItClosesOnEscapeAndKeepsItsFields() {
