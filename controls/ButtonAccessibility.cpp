@@ -42,9 +42,11 @@ public:
 
     void doAction(const QString& action) override {
         if (action == pressAction()) {
+            // click() does nothing when the button has been disabled in the meantime; a deleted
+            // button drops the queued call.
             QAbstractButton* target = button();
             QMetaObject::invokeMethod(
-                target, [target] { target->click(); }, Qt::QueuedConnection); // not when disabled by then
+                target, [target] { target->click(); }, Qt::QueuedConnection);
             return;
         }
         QAccessibleWidget::doAction(action);
