@@ -66,10 +66,36 @@ void setOption(int socket, int level, int option, int value) {
 } // namespace
 
 std::optional<sockaddr_in6> Ipv6EchoTarget(const std::string& host) {
-    if (auto literal = numericIpv6(host)) return literal;
+    return numericIpv6(host);
+}
+
+std::optional<sockaddr_in6> Ipv6OnlyNameTarget(const std::string& host) {
     if (::strcasecmp(host.c_str(), "LOCALHOST") == 0 || TNxStack::IsDottedQuad(host)) return std::nullopt;
     const std::string text = SharedStack->HostByNameIpv6Only(host);
     return text.empty() ? std::nullopt : numericIpv6(text);
+}
+
+void TNxIcmp6Echo::RunExchange(TNxIcmpClient& client, const std::string& host) {
+    if (!decided_) {
+        decided_ = true;
+        target_ = Ipv6EchoTarget(host);
+        if (!target_) {
+            try {
+                client.ExchangeEcho();
+                return;
+            } catch (const ENxSocketError& error) {
+                // The lookup fails before a socket is opened or a field of the client changes.
+                constexpr int kHostNotFound = 11001, kNoData = 11004;
+                if (error.SocketCode != kHostNotFound && error.SocketCode != kNoData) throw;
+                target_ = Ipv6OnlyNameTarget(host);
+                if (!target_) throw;
+            }
+        }
+    }
+    if (target_)
+        ExchangeEcho(client, *target_);
+    else
+        client.ExchangeEcho();
 }
 
 int TNxIcmp6Echo::OpenSocket(const TNxIcmpClient& client) {

@@ -32,11 +32,13 @@ inline constexpr int kErrorHeaderLength = 8; // type, code, checksum, 4 unused b
 inline constexpr std::uint8_t kNextHeaderIcmpv6 = 58;
 } // namespace echo6
 
-// The IPv6 target of a ping host text: an IPv6 address (compressed or full, optionally in brackets,
-// optionally with "%zone"), or a name that has IPv6 addresses and no IPv4 address (asked through
-// SharedStack, which must exist). nullopt for everything the IPv4 client handles: "LOCALHOST", a
-// dotted address, a name with an IPv4 address, a name that cannot be resolved.
+// The IPv6 target of an IPv6 address text (compressed or full, optionally in brackets, optionally
+// with "%zone"); nullopt for every other text. Asks no resolver.
 std::optional<sockaddr_in6> Ipv6EchoTarget(const std::string& host);
+
+// The first IPv6 address of a name that has IPv6 addresses and no IPv4 address, asked through
+// SharedStack (which must exist); nullopt otherwise, also when the name cannot be resolved.
+std::optional<sockaddr_in6> Ipv6OnlyNameTarget(const std::string& host);
 
 class TNxIcmp6Echo {
 public:
@@ -46,6 +48,14 @@ public:
     // client.OnReply is called; NextSequence advances. A socket failure raises ENxInvalidSocket or
     // ENxSocketError and changes none of the client's fields.
     void ExchangeEcho(TNxIcmpClient& client, const sockaddr_in6& target, const std::string& payload = {});
+
+    // One exchange of a ping run for host, with the IPv4 client or as above. The first call decides
+    // for the object's lifetime: an IPv6 address text goes to ICMPv6; any other host goes to the
+    // IPv4 client, and only when its lookup finds no IPv4 address (11001, 11004) is the name asked
+    // for IPv6 addresses; with one, this and every later exchange use ICMPv6. An IPv4 host thus
+    // costs no lookup beyond the IPv4 client's own. Raises what the exchange used raises; a name
+    // with neither kind of address raises the IPv4 client's lookup error.
+    void RunExchange(TNxIcmpClient& client, const std::string& host);
 
     // Examines one ICMPv6 message (no IPv6 header). True when it answers the request with
     // `sequence` (and, when identifier is set, that identifier): an echo reply, or a destination
@@ -66,6 +76,8 @@ private:
 
     bool datagram_ = false;
     bool rawRefused_ = false;
+    bool decided_ = false;               // RunExchange has chosen the family
+    std::optional<sockaddr_in6> target_; // RunExchange's IPv6 target; none for IPv4
 };
 
 } // namespace orvex

@@ -65,14 +65,10 @@ int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& 
     int done = 0;
     try {
         // An IPv6 host goes through the ICMPv6 exchange, with the same client fields and events.
-        const auto target6 = count > 0 ? Ipv6EchoTarget(host) : std::nullopt;
         TNxIcmp6Echo echo6;
         for (; done < count; ++done) {
             if (stopRequested && stopRequested()) break;
-            if (target6)
-                echo6.ExchangeEcho(icmp, *target6);
-            else
-                icmp.ExchangeEcho();
+            echo6.RunExchange(icmp, host);
             replies.push_back(icmp.LastReply); // the record OnReply was given
         }
     } catch (...) {

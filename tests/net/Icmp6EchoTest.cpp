@@ -86,11 +86,15 @@ TEST(Icmp6Echo, HostsThatGoToIpv6) {
     EXPECT_EQ(target("::1"), "::1");
     EXPECT_EQ(target("[2001:0DB8:0:0::1]"), "2001:db8::1");
     EXPECT_EQ(target("fe80::1%lo"), "fe80::1%" + std::to_string(::if_nametoindex("lo")));
-    EXPECT_EQ(target("six.example"), "2001:db8::6");
-    for (const char* host : {"127.0.0.1", "localhost", "LocalHost", "dual.example", "", "[::1"})
+    for (const char* host : {"127.0.0.1", "localhost", "six.example", "", "[::1"})
         EXPECT_EQ(target(host), "IPv4") << host;
-    // Address texts are not looked up; names are, once each.
-    EXPECT_EQ(stack->nameQueriesIpv6Only,
-              (std::vector<std::string>{"six.example", "dual.example", "", "[::1"}));
+    EXPECT_TRUE(stack->nameQueriesIpv6Only.empty()); // address texts only: no lookup
+
+    // Names are asked, once each; LOCALHOST and dotted addresses are never IPv6-only names.
+    auto nameTarget = [](const char* host) { return Ipv6OnlyNameTarget(host).has_value(); };
+    EXPECT_TRUE(nameTarget("six.example"));
+    for (const char* host : {"dual.example", "LocalHost", "127.0.0.1"})
+        EXPECT_FALSE(nameTarget(host)) << host;
+    EXPECT_EQ(stack->nameQueriesIpv6Only, (std::vector<std::string>{"six.example", "dual.example"}));
     EXPECT_TRUE(stack->nameQueries.empty());
 }

@@ -1,8 +1,12 @@
 #include "ping/PingBox.h"
 #include "platform/Convert.h"
+#include "platform/Fd.h"
 #include "tests/net/NetTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 using namespace orvex;
 
@@ -200,4 +204,33 @@ TEST(PingRun, AStopEndsTheRunBeforeTheNextRequest) {
     box.stop = [] { return true; }; // before the first request: no line at all
     EXPECT_EQ(box.run("127.0.0.1", "10"), 0);
     EXPECT_TRUE(box.lines.empty());
+}
+
+TEST(PingRun, OnlyANameWithoutIpv4AddressIsAskedForIpv6) {
+    Box box;
+    auto& stack = *box.echo.stack;
+    stack.names["four.example"] = "127.0.0.1";
+    stack.namesIpv6Only["six.example"] = "::1";
+    // An IPv4 host costs its IPv4 lookups only, as before; a name nobody knows one IPv6 query more.
+    EXPECT_EQ(box.run("four.example", "2"), 2);
+    EXPECT_EQ(box.run("127.0.0.1", "1"), 1);
+    EXPECT_EQ(box.run("nosuch.example", "2"), 0);
+    EXPECT_EQ(box.failures, 1);
+    EXPECT_EQ(stack.nameQueries,
+              (std::vector<std::string>{"four.example", "four.example", "nosuch.example"}));
+    EXPECT_EQ(stack.nameQueriesIpv6Only, std::vector<std::string>{"nosuch.example"});
+
+    // An IPv6-only name: its IPv4 lookup fails once, then every request of the run goes over ICMPv6.
+    stack.nameQueries.clear();
+    const std::size_t sentBefore = box.echo.sent.size();
+    EXPECT_EQ(box.run("six.example", "2"), 2);
+    EXPECT_EQ(stack.nameQueries, std::vector<std::string>{"six.example"});
+    EXPECT_EQ(box.echo.sent.size(), sentBefore);
+    const bool icmpv6 = Fd(::socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6)).valid() ||
+                        Fd(::socket(AF_INET6, SOCK_DGRAM, IPPROTO_ICMPV6)).valid();
+    if (!icmpv6) GTEST_SKIP() << "no ICMPv6 socket for this user";
+    EXPECT_EQ(box.failures, 1);
+    ASSERT_EQ(box.lines.size(), 3u);
+    EXPECT_TRUE(box.lines[0].starts_with("92 bytes - icmp_seq=3492 - ttl=64 - time")) << box.lines[0];
+    EXPECT_TRUE(box.lines[1].starts_with("92 bytes - icmp_seq=3493 - ttl=64 - time")) << box.lines[1];
 }
