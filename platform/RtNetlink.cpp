@@ -231,14 +231,17 @@ std::optional<Address6Record> parseAddress6(Message message) {
     record.index = unsigned(info.ifa_index);
     record.scope = info.ifa_scope;
     record.flags = info.ifa_flags;
-    std::optional<Ipv6Address> address;
+    std::optional<Ipv6Address> local, address;
     forEachAttribute(attributesAfter(message, sizeof info), [&](unsigned type, auto payload) {
+        if (type == IFA_LOCAL) local = ipv6Of(payload);
         if (type == IFA_ADDRESS) address = ipv6Of(payload);
         if (type == IFA_FLAGS) // the full 32 flag bits; ifa_flags holds only the low eight
             if (auto flags = u32Of(payload)) record.flags = *flags;
     });
-    if (!address) return std::nullopt;
-    record.address = *address;
+    // As for IPv4: an address with a peer carries the peer in IFA_ADDRESS, the own one in IFA_LOCAL.
+    const std::optional<Ipv6Address> own = local ? local : address;
+    if (!own) return std::nullopt;
+    record.address = *own;
     return record;
 }
 

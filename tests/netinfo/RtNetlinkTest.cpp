@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include <linux/netlink.h>
@@ -108,11 +109,62 @@ Bytes plainRouteMessage() {
         .finish();
 }
 
+Bytes ipv6(std::initializer_list<std::uint8_t> head, std::uint8_t last) {
+    Bytes out(16, 0);
+    std::copy(head.begin(), head.end(), out.begin());
+    out[15] = last;
+    return out;
+}
+
+// An IPv6 address with a peer (IFA_ADDRESS), its own address in IFA_LOCAL and flags beyond 8 bits.
+Bytes address6Message() {
+    ifaddrmsg info{};
+    info.ifa_family = AF_INET6;
+    info.ifa_index = 6;
+    info.ifa_scope = RT_SCOPE_UNIVERSE;
+    info.ifa_flags = IFA_F_TEMPORARY;
+    return MessageBuilder(RTM_NEWADDR, info)
+        .attribute(IFA_ADDRESS, ipv6({0x20, 0x01, 0x0d, 0xb8}, 2))
+        .attribute(IFA_LOCAL, ipv6({0x20, 0x01, 0x0d, 0xb8}, 1))
+        .attribute(IFA_FLAGS, u32(IFA_F_TEMPORARY | IFA_F_NOPREFIXROUTE))
+        .finish();
+}
+
+Bytes multipathRoute6Message() {
+    rtmsg info{};
+    info.rtm_family = AF_INET6;
+    info.rtm_table = RT_TABLE_MAIN;
+    info.rtm_type = RTN_UNICAST;
+    Bytes hops;
+    for (auto [index, gateway] :
+         {std::pair{3, ipv6({0xfe, 0x80}, 1)}, std::pair{5, ipv6({0x20, 0x01, 0x0d, 0xb8}, 9)}}) {
+        rtnexthop hop{};
+        hop.rtnh_len = sizeof hop + sizeof(rtattr) + 16;
+        hop.rtnh_ifindex = index;
+        const rtattr nested{sizeof(rtattr) + 16, RTA_GATEWAY};
+        const auto* h = reinterpret_cast<const std::uint8_t*>(&hop);
+        const auto* n = reinterpret_cast<const std::uint8_t*>(&nested);
+        hops.insert(hops.end(), h, h + sizeof hop);
+        hops.insert(hops.end(), n, n + sizeof nested);
+        hops.insert(hops.end(), gateway.begin(), gateway.end());
+    }
+    return MessageBuilder(RTM_NEWROUTE, info).attribute(RTA_MULTIPATH, hops).finish();
+}
+
 // Parses with every parser: none may read outside the bytes (the sanitizer build checks).
 void parseEverything(const Bytes& bytes) {
     (void)parseLink(bytes);
     (void)parseAddress(bytes);
     (void)parseRoute(bytes);
+    (void)parseAddress6(bytes);
+    (void)parseRoute6(bytes);
+}
+
+const std::vector<Bytes>& allMessages() {
+    static const std::vector<Bytes> messages = {linkMessage(),           addressMessage(),
+                                                multipathRouteMessage(), plainRouteMessage(),
+                                                address6Message(),       multipathRoute6Message()};
+    return messages;
 }
 
 } // namespace
@@ -153,19 +205,45 @@ TEST(RtNetlink, ParsesLinkAddressAndRouteMessages) {
     EXPECT_FALSE(parseRoute(linkMessage()));
 }
 
+TEST(RtNetlink, ParsesIpv6AddressAndRouteMessages) {
+    const auto address = parseAddress6(address6Message());
+    ASSERT_TRUE(address);
+    EXPECT_EQ(address->index, 6u);
+    EXPECT_EQ(Bytes(address->address.begin(), address->address.end()), ipv6({0x20, 0x01, 0x0d, 0xb8}, 1));
+    EXPECT_EQ(address->scope, unsigned(RT_SCOPE_UNIVERSE));
+    EXPECT_EQ(address->flags, unsigned(IFA_F_TEMPORARY | IFA_F_NOPREFIXROUTE));
+
+    const auto route = parseRoute6(multipathRoute6Message());
+    ASSERT_TRUE(route);
+    EXPECT_EQ(route->family, unsigned(AF_INET6));
+    ASSERT_EQ(route->nexthops.size(), 2u);
+    EXPECT_EQ(route->nexthops[0].index, 3u);
+    ASSERT_TRUE(route->nexthops[0].gateway6);
+    EXPECT_EQ(Bytes(route->nexthops[0].gateway6->begin(), route->nexthops[0].gateway6->end()),
+              ipv6({0xfe, 0x80}, 1));
+    EXPECT_FALSE(route->nexthops[1].gateway);
+    EXPECT_EQ(route->nexthops[1].index, 5u);
+
+    // Each family's parser takes only its own family.
+    EXPECT_FALSE(parseAddress6(addressMessage()));
+    EXPECT_FALSE(parseAddress(address6Message()));
+    EXPECT_FALSE(parseRoute6(plainRouteMessage()));
+    EXPECT_FALSE(parseRoute(multipathRoute6Message()));
+}
+
 TEST(RtNetlink, CutMessagesAreRefused) {
-    for (const Bytes& full :
-         {linkMessage(), addressMessage(), multipathRouteMessage(), plainRouteMessage()}) {
+    for (const Bytes& full : allMessages()) {
         for (std::size_t length = 0; length < full.size(); ++length) {
             const Bytes cut(full.begin(), full.begin() + std::ptrdiff_t(length));
-            EXPECT_FALSE(parseLink(cut) || parseAddress(cut) || parseRoute(cut)) << length;
+            EXPECT_FALSE(parseLink(cut) || parseAddress(cut) || parseRoute(cut) || parseAddress6(cut) ||
+                         parseRoute6(cut))
+                << length;
         }
     }
 }
 
 TEST(RtNetlink, CorruptLengthsNeverReadPastTheMessage) {
-    for (const Bytes& full :
-         {linkMessage(), addressMessage(), multipathRouteMessage(), plainRouteMessage()}) {
+    for (const Bytes& full : allMessages()) {
         // Every byte after the total length, set to values that make lengths zero, tiny or huge.
         for (std::size_t at = sizeof(std::uint32_t); at < full.size(); ++at) {
             for (std::uint8_t value : {0x00, 0x01, 0x04, 0x05, 0x7f, 0xff}) {
