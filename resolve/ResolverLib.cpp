@@ -16,6 +16,15 @@ bool equalsIgnoringCase(const std::string& a, const char* b) {
     return ::strcasecmp(a.c_str(), b) == 0;
 }
 
+// The "%zone" of an address text ("fe80::1%eth0", "[fe80::1%eth0]"); empty without one.
+std::string zoneOf(const std::string& text) {
+    const auto at = text.find('%');
+    if (at == std::string::npos) return {};
+    std::string zone = text.substr(at);
+    if (zone.back() == ']') zone.pop_back();
+    return zone;
+}
+
 } // namespace
 
 std::string resolverErrorMessage(int code) {
@@ -70,7 +79,8 @@ std::uint32_t TResolverLib::HostToAddress(const std::string& text, std::string& 
 
 bool TResolverLib::HostToAddress6(const std::string& text, std::string& resultText) {
     if (const auto literal = ParseIpv6Text(text)) {
-        resultText = FormatIpv6Address(*literal);
+        // The zone stays: a link-local address handed on to the ping box means nothing without it.
+        resultText = FormatIpv6Address(*literal) + zoneOf(text);
         return true;
     }
     const hostent* entry = SocketApi->gethostbyname2(text.c_str(), AF_INET6);

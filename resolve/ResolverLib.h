@@ -42,8 +42,8 @@ public:
     static std::uint32_t HostToAddress(const std::string& text, std::string& resultText);
 
     // Forward lookup of a name's IPv6 addresses (or of an IPv6 address text, which is returned in
-    // compressed form without a query). True with resultText the first address in compressed form;
-    // false, resultText untouched, when there is none.
+    // compressed form, its "%zone" kept, without a query). True with resultText the first address in
+    // compressed form; false, resultText untouched, when there is none.
     static bool HostToAddress6(const std::string& text, std::string& resultText);
 
     // Reverse lookup. Returns the host's official name, or "" when the resolver answers 11004.

@@ -82,6 +82,7 @@ TEST(LookupBoxes, Ipv6AnswersWhereIpv4HasNone) {
         {"six.example", "2001:db8::7"},     // first IPv6 address, compressed
         {"[2001:DB8:0::1]", "2001:db8::1"}, // an address text needs no query
         {"http://[::1]/", "::1"},
+        {"[FE80:0::1%eth0]", "fe80::1%eth0"}, // the zone is kept for the ping box
     };
     for (auto [input, result] : forward) {
         const auto outcome = forwardLookup(input);
