@@ -20,11 +20,10 @@ std::string notResolvedNotice(const char* subject, const std::string& fieldText)
     return std::string(subject) + " \" " + cp1252ToUtf8(fieldText) + " \"  konnte nicht aufgelöst werden.";
 }
 
-// After a failed IPv4 lookup: a name that exists without IPv4 address (or was never one, or an
-// IPv6 address text) may have IPv6 addresses. Dotted input and resolver failures that say nothing
-// about the name (try again, non-recoverable) are not asked again.
+// After a failed IPv4 lookup: a name that exists without IPv4 address (or was never one) may have
+// IPv6 addresses. Dotted input and resolver failures that say nothing about the name (try again,
+// non-recoverable) are not asked again.
 bool hasOnlyIpv6(const std::string& input, std::string& resultText) {
-    if (ParseIpv6Text(input)) return TResolverLib::HostToAddress6(input, resultText);
     if (SocketApi->inet_addr(input.c_str()) != INADDR_NONE_VALUE) return false;
     const int code = SocketApi->WSAGetLastError();
     if (code != WSANO_DATA && code != WSAHOST_NOT_FOUND) return false;
@@ -64,8 +63,12 @@ LookupOutcome forwardLookup(const std::string& hostText) {
         return outcome;
     }
     std::string resultText;
-    if (TResolverLib::HostToAddress(outcome.input, resultText) != 0 ||
-        hasOnlyIpv6(outcome.input, resultText)) {
+    // An IPv6 address text is no name: asked for as one, a bracketed text would go to the DNS.
+    const bool found = ParseIpv6Text(outcome.input)
+                           ? TResolverLib::HostToAddress6(outcome.input, resultText)
+                           : TResolverLib::HostToAddress(outcome.input, resultText) != 0 ||
+                                 hasOnlyIpv6(outcome.input, resultText);
+    if (found) {
         outcome.kind = LookupOutcome::Kind::Found;
         outcome.result = resultText;
     } else {

@@ -90,6 +90,7 @@ TEST(LookupBoxes, Ipv6AnswersWhereIpv4HasNone) {
         EXPECT_EQ(outcome.result, result) << input;
     }
     EXPECT_EQ(fake->forwardQueries6, std::vector<std::string>{"six.example"});
+    EXPECT_EQ(fake->forwardQueries, (std::vector<std::string>{"dual.example", "six.example"}));
 
     // A failure that says nothing about the name is not asked again for IPv6.
     fake->forwardError = WSATRY_AGAIN;
