@@ -84,7 +84,7 @@ void TNxIcmp6Echo::RunExchange(TNxIcmpClient& client, const std::string& host) {
                 client.ExchangeEcho();
                 return;
             } catch (const ENxSocketError& error) {
-                // The lookup fails before a socket is opened or a field of the client changes.
+                // The lookup fails before a socket is opened; sequence, record and event are untouched.
                 constexpr int kHostNotFound = 11001, kNoData = 11004;
                 if (error.SocketCode != kHostNotFound && error.SocketCode != kNoData) throw;
                 target_ = Ipv6OnlyNameTarget(host);
