@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/FirstPaint.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/TForm5.h"
@@ -12,25 +13,51 @@
 
 namespace orvex {
 
-Windows createWindows(Form1Services services) {
-    loadWindowsFonts();
+namespace {
+
+void setApplicationIcon() {
+    // With their sizes given, the pictures are read only when a size is asked for.
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/orvex-%1.png").arg(size));
+        icon.addFile(QStringLiteral(":/icons/orvex-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
+}
+
+void createSecondaryWindows(TForm1& form1, std::shared_ptr<TcpTable> tcpTable) {
+    form1.Form2 = new TForm2(&form1);
+    form1.Form3 = new TForm3(&form1, std::move(tcpTable));
+    form1.Form4 = new TForm4(&form1);
+    form1.Form5 = new TForm5(&form1);
+}
+
+} // namespace
+
+Windows createWindows(Form1Services services) {
+    loadWindowsFonts();
+    setApplicationIcon();
     QGuiApplication::setDesktopFileName(QStringLiteral("de.orvex.Orvex"));
     Windows windows;
     auto tcpTable = services.tcpTable;
     windows.Form1 = std::make_unique<TForm1>(std::move(services));
-    windows.Form2 = new TForm2(windows.Form1.get());
-    windows.Form3 = new TForm3(windows.Form1.get(), std::move(tcpTable));
-    windows.Form4 = new TForm4(windows.Form1.get());
-    windows.Form5 = new TForm5(windows.Form1.get());
-    windows.Form1->Form2 = windows.Form2;
-    windows.Form1->Form3 = windows.Form3;
-    windows.Form1->Form4 = windows.Form4;
-    windows.Form1->Form5 = windows.Form5;
+    createSecondaryWindows(*windows.Form1, std::move(tcpTable));
+    windows.Form2 = windows.Form1->Form2;
+    windows.Form3 = windows.Form1->Form3;
+    windows.Form4 = windows.Form1->Form4;
+    windows.Form5 = windows.Form1->Form5;
     return windows;
+}
+
+std::unique_ptr<TForm1> createMainWindowFirst(Form1Services services) {
+    loadWindowsFonts();
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.orvex.Orvex"));
+    auto tcpTable = services.tcpTable;
+    auto form1 = std::make_unique<TForm1>(std::move(services));
+    TForm1* main = form1.get();
+    afterFirstPaint(main, [main, tcpTable] {
+        setApplicationIcon();
+        createSecondaryWindows(*main, tcpTable);
+    });
+    return form1;
 }
 
 } // namespace orvex

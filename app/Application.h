@@ -24,4 +24,9 @@ struct Windows {
 
 Windows createWindows(Form1Services services);
 
+// The program's start: the main window alone, ready to be shown. The four other windows (reached
+// through its Form2 to Form5) and the application's window icon follow from the event loop right
+// after the main window's first paint, so that it appears sooner; nothing the windows show changes.
+std::unique_ptr<TForm1> createMainWindowFirst(Form1Services services);
+
 } // namespace orvex

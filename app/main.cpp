@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/FirstPaint.h"
 #include "app/TForm1.h"
 #include "controls/ErrorReport.h"
 #include "controls/Notifier.h"
@@ -19,7 +20,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    Windows windows = createWindows(systemForm1Services());
-    windows.Form1->show();
+    const auto mainWindow = createMainWindowFirst(systemForm1Services());
+    exitAfterFirstPaintIfRequested(mainWindow.get());
+    mainWindow->show();
     return QApplication::exec();
 }

@@ -23,22 +23,47 @@ char* allocateBlockBytes(std::size_t capacity) {
 
 } // namespace
 
+std::span<char> TNxStream::Reserve(std::size_t most) {
+    if (scratchSize_ < most) {
+        scratch_ = std::make_unique_for_overwrite<char[]>(most);
+        scratchSize_ = most;
+    }
+    return {scratch_.get(), most};
+}
+
+void TNxStream::Commit(std::size_t n) {
+    Write(scratch_.get(), n);
+}
+
 TNxMemoryStream::BlockBytes TNxMemoryStream::allocateBlock(std::size_t capacity) {
     char* p = allocateBlockBytes(capacity);
     if (!p) throw std::bad_alloc();
     return BlockBytes(p);
 }
 
+void TNxMemoryStream::addBlock() {
+    // Blocks double up to a limit: small bodies stay small, large ones grow in steps that track
+    // what has arrived.
+    const std::size_t capacity =
+        blocks_.empty() ? kFirstBlock : std::min(blocks_.back().Capacity * 2, kLargestBlock);
+    blocks_.push_back({allocateBlock(capacity), capacity, 0});
+}
+
+std::span<char> TNxMemoryStream::Reserve(std::size_t most) {
+    if (blocks_.empty() || blocks_.back().Used == blocks_.back().Capacity) addBlock();
+    Block& b = blocks_.back();
+    return {b.Bytes.get() + b.Used, std::min(most, b.Capacity - b.Used)};
+}
+
+void TNxMemoryStream::Commit(std::size_t n) {
+    blocks_.back().Used += n;
+    size_ += n;
+}
+
 void TNxMemoryStream::Write(const char* data, std::size_t size) {
     size_ += size;
     while (size > 0) {
-        if (blocks_.empty() || blocks_.back().Used == blocks_.back().Capacity) {
-            // Blocks double up to a limit: small bodies stay small, large ones grow in steps that
-            // track what has arrived.
-            const std::size_t capacity =
-                blocks_.empty() ? kFirstBlock : std::min(blocks_.back().Capacity * 2, kLargestBlock);
-            blocks_.push_back({allocateBlock(capacity), capacity, 0});
-        }
+        if (blocks_.empty() || blocks_.back().Used == blocks_.back().Capacity) addBlock();
         Block& b = blocks_.back();
         const std::size_t n = std::min(size, b.Capacity - b.Used);
         std::memcpy(b.Bytes.get() + b.Used, data, n);

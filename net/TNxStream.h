@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,17 @@ public:
     virtual ~TNxStream() = default;
     virtual void Write(const char* data, std::size_t size) = 0;
     void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
+
+    // Room for up to `most` bytes (never empty for most > 0) that a receive fills in place;
+    // Commit(n) then adds the first n of them. The room is valid until the next call on the
+    // stream. A stream that keeps its bytes hands out its own storage, so a received block is
+    // copied once; the default is a scratch buffer that Commit passes to Write.
+    virtual std::span<char> Reserve(std::size_t most);
+    virtual void Commit(std::size_t n);
+
+private:
+    std::unique_ptr<char[]> scratch_;
+    std::size_t scratchSize_ = 0;
 };
 
 // Collects the body in memory, in blocks that are never moved while the body grows, so a large
@@ -24,6 +36,8 @@ public:
 class TNxMemoryStream : public TNxStream {
 public:
     void Write(const char* data, std::size_t size) override;
+    std::span<char> Reserve(std::size_t most) override;
+    void Commit(std::size_t n) override;
     std::size_t Size() const { return size_; }
     // The whole content; the stream is empty afterwards. Each block is released as soon as it has
     // been copied, so the peak stays near the content's size.
@@ -44,6 +58,8 @@ private:
         std::size_t Capacity = 0;
         std::size_t Used = 0;
     };
+    // Appends an empty block of the next size.
+    void addBlock();
     std::vector<Block> blocks_;
     std::size_t size_ = 0;
 };

@@ -64,6 +64,17 @@ std::size_t TNxTCPConnection::ReceiveInto(char* buffer, std::size_t length, int 
     IOHandler->ThrowSocketError(code);
 }
 
+std::size_t TNxTCPConnection::ReceiveIntoStream(TNxStream* dest, std::size_t most, int timeoutMs) {
+    if (!dest) {
+        char sink[kReceiveBlockSize];
+        return ReceiveInto(sink, std::min(most, sizeof sink), timeoutMs);
+    }
+    const std::span<char> room = dest->Reserve(most);
+    const std::size_t n = ReceiveInto(room.data(), room.size(), timeoutMs);
+    if (n > 0) dest->Commit(n);
+    return n;
+}
+
 std::size_t TNxTCPConnection::ReadFromStack(int timeoutMs) {
     char block[kReceiveBlockSize];
     const std::size_t n = ReceiveInto(block, sizeof block, timeoutMs);
@@ -135,12 +146,11 @@ void TNxTCPConnection::ReadBlock(TNxStream* dest, std::int64_t count) {
     if (owed == 0) return;
     // Received bytes go to dest as they arrive: the announced count sizes nothing in advance, and
     // never more than is owed is taken from the socket, so a following reply stays where it is.
-    std::vector<char> block(kReceiveBlockSize);
     while (owed > 0 && Connected()) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(owed, block.size()));
-        const std::size_t n = ReceiveInto(block.data(), want, ReadTimeout);
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(owed, kBodyReceiveBlockSize));
+        const std::size_t n = ReceiveIntoStream(dest, want, ReadTimeout);
         if (n == 0) break;
-        if (dest) dest->Write(block.data(), n);
         owed -= n;
     }
     if (owed > 0) throw connClosedGracefully();
@@ -151,11 +161,8 @@ void TNxTCPConnection::ReadUntilClose(TNxStream* dest) {
         if (dest) dest->Write(input_.data() + inputPos_, InputBufferSize());
         Consume(InputBufferSize());
     }
-    std::vector<char> block(kReceiveBlockSize);
     while (Connected()) {
-        const std::size_t n = ReceiveInto(block.data(), block.size(), ReadTimeout);
-        if (n == 0) break;
-        if (dest) dest->Write(block.data(), n);
+        if (ReceiveIntoStream(dest, kBodyReceiveBlockSize, ReadTimeout) == 0) break;
     }
 }
 

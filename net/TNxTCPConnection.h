@@ -21,6 +21,9 @@ class TNxTCPConnection : public TNxComponent {
 public:
     static constexpr std::size_t kReceiveBlockSize = 32768;
     static constexpr std::size_t kSendBlockSize = 32768;
+    // Largest single receive of a body read: a body goes straight into its stream, so one call
+    // takes whatever the kernel holds, up to this. Lines and headers keep kReceiveBlockSize.
+    static constexpr std::size_t kBodyReceiveBlockSize = 256 * 1024;
     static constexpr int kNoTimeout = 0;
 
     TNxTCPConnection() = default;
@@ -65,6 +68,8 @@ protected:
 private:
     // Receives straight into buffer; 0 means the peer closed (the connection is then closed).
     std::size_t ReceiveInto(char* buffer, std::size_t length, int timeoutMs);
+    // One receive of at most `most` body bytes, into dest's own room (nullptr: dropped).
+    std::size_t ReceiveIntoStream(TNxStream* dest, std::size_t most, int timeoutMs);
     void Consume(std::size_t n);
     std::string TakeLine(std::size_t length, std::size_t skip);
 

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 namespace orvex {
 namespace {
 
@@ -107,6 +110,34 @@ TEST_F(HttpReply, ReadsEachBodyMode) {
         client.CreateIOHandler = [n = net] { return std::make_unique<MemoryIOHandler>(n); };
         EXPECT_EQ(client.FetchUrl("http://h/"), c.body);
         EXPECT_EQ(client.Response.ResponseCode(), 200 + (std::string(c.name) == "no content" ? 4 : 0));
+    }
+}
+
+TEST_F(HttpReply, ReadsLargeBodiesInWideReceivesWithoutTakingTheNextReply) {
+    std::string body(1 << 20, 'b');
+    for (std::size_t i = 0; i < body.size(); i += 4099)
+        body[i] = static_cast<char>('0' + i % 10);
+    const std::string next = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nnext";
+    for (const bool toStream : {false, true}) {
+        SCOPED_TRACE(toStream ? "into a std::ostream" : "as text");
+        // The counted body, the next reply and an until-close body all arrive in one piece.
+        Script({"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body +
+                next + "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body});
+        net->ReceiveLengths.clear();
+        auto fetch = [&] {
+            if (!toStream) return http.FetchUrl("http://h/");
+            std::ostringstream out;
+            http.FetchUrl("http://h/", out);
+            return out.str();
+        };
+        EXPECT_TRUE(fetch() == body);
+        EXPECT_EQ(fetch(), "next");
+        EXPECT_TRUE(fetch() == body);
+        EXPECT_EQ(net->Opened.size(), toStream ? 2u : 1u);
+        // Header lines came in receives of the input buffer's size, the bodies in wider ones.
+        EXPECT_EQ(net->ReceiveLengths.front(), TNxTCPConnection::kReceiveBlockSize);
+        EXPECT_EQ(*std::max_element(net->ReceiveLengths.begin(), net->ReceiveLengths.end()),
+                  TNxTCPConnection::kBodyReceiveBlockSize);
     }
 }
 

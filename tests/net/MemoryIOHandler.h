@@ -28,7 +28,8 @@ struct MemoryNet {
     std::deque<ScriptedConnection> Pending;
     std::vector<std::string> Sent; // one entry per connection
     std::vector<std::pair<std::string, int>> Opened;
-    int RefuseWith = 0; // a socket error for the next Open
+    int RefuseWith = 0;                      // a socket error for the next Open
+    std::vector<std::size_t> ReceiveLengths; // the length each Receive asked for
     std::size_t BytesReceivable() const {
         std::size_t n = 0;
         for (const auto& c : Pending)
@@ -66,6 +67,7 @@ public:
         return !current_.Pieces.empty() || current_.Ending != ScriptedConnection::End::Stall;
     }
     long Receive(char* buffer, std::size_t length, int& errorCode) override {
+        net_->ReceiveLengths.push_back(length);
         if (current_.Pieces.empty()) {
             switch (current_.Ending) {
             case ScriptedConnection::End::Close:

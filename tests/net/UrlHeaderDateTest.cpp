@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <span>
+
 namespace orvex {
 namespace {
 
@@ -198,14 +201,29 @@ TEST(TNxMemoryStream, JoinsItsBlocksInOrder) {
         std::string expected(size, '\0');
         for (std::size_t i = 0; i < size; ++i)
             expected[i] = static_cast<char>(i % 251);
-        TNxMemoryStream s;
-        // Writes of odd sizes that straddle the block borders.
-        for (std::size_t at = 0; at < size; at += 7919)
-            s.Write(expected.data() + at, std::min<std::size_t>(7919, size - at));
-        EXPECT_EQ(s.Size(), size);
-        EXPECT_TRUE(s.TakeData() == expected) << size;
-        EXPECT_EQ(s.Size(), 0u);
-        EXPECT_EQ(s.TakeData(), "");
+        for (const bool inPlace : {false, true}) {
+            TNxMemoryStream s;
+            // Pieces of odd sizes that straddle the block borders: written, or (every other one)
+            // received into the stream's own room, which may be shorter than asked for.
+            std::size_t at = 0, piece = 0;
+            while (at < size) {
+                const std::size_t n = std::min<std::size_t>(7919, size - at);
+                if (inPlace && ++piece % 2 == 0) {
+                    const std::span<char> room = s.Reserve(n);
+                    ASSERT_FALSE(room.empty());
+                    std::memcpy(room.data(), expected.data() + at, room.size() / 2 + 1);
+                    s.Commit(room.size() / 2 + 1);
+                    at += room.size() / 2 + 1;
+                } else {
+                    s.Write(expected.data() + at, n);
+                    at += n;
+                }
+            }
+            EXPECT_EQ(s.Size(), size);
+            EXPECT_TRUE(s.TakeData() == expected) << size;
+            EXPECT_EQ(s.Size(), 0u);
+            EXPECT_EQ(s.TakeData(), "");
+        }
     }
 }
 

@@ -1,0 +1,74 @@
+// Work tied to a window's first paint. Header-only (Qt Widgets alone), so that any Widgets program
+// can use the very same mechanism.
+#pragma once
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMetaObject>
+#include <QWidget>
+
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <utility>
+
+namespace orvex {
+
+namespace detail {
+
+// Watches the application's paint events until one paints (part of) `window`.
+class FirstPaintWatch : public QObject {
+public:
+    FirstPaintWatch(QWidget* window, std::function<void()> done)
+        : QObject(window), window_(window), done_(std::move(done)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == window_) {
+            QCoreApplication::instance()->removeEventFilter(this);
+            // Queued, so it runs once this paint and the flush that follows it are complete.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    done_();
+                    deleteLater();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    std::function<void()> done_;
+};
+
+} // namespace detail
+
+// Calls done once, from the event loop, right after window has been painted for the first time.
+// Watches installed later run first.
+inline void afterFirstPaint(QWidget* window, std::function<void()> done) {
+    QCoreApplication::instance()->installEventFilter(new detail::FirstPaintWatch(window, std::move(done)));
+}
+
+// For start-up measurements: with ORVEX_EXIT_AFTER_FIRST_PAINT=1 in the environment, once window
+// has been painted for the first time and the display has taken the picture (a round trip to the
+// window system), writes "first-paint-ns N" to standard error (N: CLOCK_MONOTONIC in nanoseconds)
+// and leaves the event loop. Without the variable nothing is installed. Call it last, just before
+// the window is shown, so that it runs before any other work waiting for the same paint.
+inline void exitAfterFirstPaintIfRequested(QWidget* window) {
+    if (qEnvironmentVariableIntValue("ORVEX_EXIT_AFTER_FIRST_PAINT") != 1) return;
+    afterFirstPaint(window, [] {
+        QGuiApplication::sync();
+        timespec t{};
+        ::clock_gettime(CLOCK_MONOTONIC, &t);
+        std::fprintf(stderr, "first-paint-ns %lld\n",
+                     static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec);
+        std::fflush(stderr);
+        QCoreApplication::quit();
+    });
+}
+
+} // namespace orvex
