@@ -71,6 +71,17 @@ private slots:
         winsock.reset();
     }
 
+    void programStartPaintsTheMainWindowBeforeBuildingTheOthers() {
+        const auto main = createMainWindowFirst(Form1Services{connection});
+        QVERIFY(!main->Form2 && !main->Form3 && !main->Form4 && !main->Form5);
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+        QTRY_VERIFY(main->Form2 && main->Form3 && main->Form4 && main->Form5);
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{main->Form2, main->Form3, main->Form4, main->Form5})
+            QCOMPARE(window->parentWidget(), main.get());
+    }
+
     void layoutMatchesTheWindowDefinition() {
         QCOMPARE(form->windowTitle(), QStringLiteral("Orvex 1.7"));
         for (QWidget* window :
