@@ -66,7 +66,7 @@ for i in $(seq 1000); do printf 'url = "%s/small.html"\noutput = "/dev/null"\n' 
 launch --title "GET 64 MiB, Content-Length, body dropped" --target "≤ 0.9" \
     --side orvex 1 -- "$bin/bench_http_get" "$url/big.bin" discard \
     --side curl 1 -- curl -s -o /dev/null "$url/big.bin"
-launch --title "GET 64 MiB, Content-Length, body in memory" --target "≤ 0.9" \
+launch --title "GET 64 MiB, Content-Length, body kept in memory (curl: /dev/null)" --target "— (memory bounded by the body)" \
     --side orvex 1 -- "$bin/bench_http_get" "$url/big.bin" memory \
     --side curl 1 -- curl -s -o /dev/null "$url/big.bin"
 launch --title "GET 64 MiB, chunked, body dropped" --target "≤ 0.9" \
