@@ -11,6 +11,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 rounds=${ROUNDS:-11}
+[ "$rounds" -ge 11 ] || echo "note: $rounds rounds; the figures in bench/README.md want at least 11"
 readme=${README:-bench/README.md}
 started=$(date +%s)
 
