@@ -3,7 +3,8 @@
 //   bench_ping_loop HOST COUNT
 //
 // Runs COUNT echo exchanges back to back through the same client and the same run as the ping
-// box (RunPingBox: 1000 ms wait per answer), formatting each answer's line as the box lists it.
+// box (RunPingBox: 1000 ms wait per answer), formatting each answer's line and the closing
+// summary as the box lists them.
 // Prints the number of answers; exits 1 when the run failed or an answer was missing.
 #include "ping/PingBox.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
     view.showInputNotice = [&] { failed = true; };
     view.clearReplies = [] {};
     view.showFailure = [&] { failed = true; };
+    view.addSummary = [&](const std::string& line) { listed += line.size(); };
     try {
         RunPingBox(
             icmp, argv[1], argv[2],

@@ -17,7 +17,7 @@ started=$(date +%s)
 
 "$here/scripts/setup.sh"
 BUILD_TARGETS="orvex bench_launch bench_http_get bench_ping_loop bench_history_tick bench_hold_connections \
-bench_bare_window $(grep -q 'benchmark_FOUND' bench/CMakeLists.txt && echo bench_main_window)" \
+bench_bare_window bench_main_window" \
     "$here/scripts/build.sh" build/bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_TESTS=OFF -DORVEX_BUILD_BENCH=ON
 bin=build/bench/bench
 [ -x "$bin/bench_main_window" ] || echo "(Google Benchmark missing: no in-process figures)"
