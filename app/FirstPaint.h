@@ -8,6 +8,8 @@
 #include <QMetaObject>
 #include <QWidget>
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -55,8 +57,9 @@ inline void afterFirstPaint(QWidget* window, std::function<void()> done) {
 
 // For start-up measurements: with ORVEX_EXIT_AFTER_FIRST_PAINT=1 in the environment, once window
 // has been painted for the first time and the display has taken the picture (a round trip to the
-// window system), writes "first-paint-ns N" to standard error (N: CLOCK_MONOTONIC in nanoseconds)
-// and leaves the event loop. Without the variable nothing is installed. Call it last, just before
+// window system), writes "first-paint-ns N cpu-us C rss-kib R" to standard error (N:
+// CLOCK_MONOTONIC in nanoseconds; C and R: the processor time used and the peak resident set so
+// far) and leaves the event loop. Without the variable nothing is installed. Call it last, just before
 // the window is shown, so that it runs before any other work waiting for the same paint.
 inline void exitAfterFirstPaintIfRequested(QWidget* window) {
     if (qEnvironmentVariableIntValue("ORVEX_EXIT_AFTER_FIRST_PAINT") != 1) return;

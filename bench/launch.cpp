@@ -15,8 +15,10 @@
 //                --side NAME OPS [--env K=V]... -- PROGRAM ARGS...
 //
 // OPS divides the times of that side (exchanges, ticks or requests per process); 1 for a whole
-// run. With --mark, a side's time ends at the first line "first-paint-ns N" on its standard error,
-// N being CLOCK_MONOTONIC in nanoseconds when the program had painted its first window. A failed
+// run. With --mark, a side's time ends at the first line "first-paint-ns N cpu-us C rss-kib R" on
+// its standard error, N being CLOCK_MONOTONIC in nanoseconds when the program had painted its
+// first window; C and R, the program's own processor time and peak resident set at that moment,
+// then replace the figures of the whole process. A failed
 // run (exit status not 0, or no mark) is counted and reported; its figures are left out.
 // --markdown appends one table row per compared side to FILE.
 #include <fcntl.h>
@@ -104,7 +106,8 @@ bool runOnce(Side& side, bool mark) {
     }
     std::string errText;
     char buffer[4096];
-    long long markNs = -1;
+    long long markNs = -1, markCpuUs = -1;
+    long markRssKiB = -1;
     while (true) {
         const ssize_t n = ::read(errPipe[0], buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
@@ -120,7 +123,16 @@ bool runOnce(Side& side, bool mark) {
 
     if (mark) {
         const std::size_t at = errText.find("first-paint-ns ");
-        if (at != std::string::npos) markNs = std::atoll(errText.c_str() + at + 15);
+        if (at != std::string::npos) {
+            long long ns = 0, cpu = -1;
+            long rss = -1;
+            if (std::sscanf(errText.c_str() + at, "first-paint-ns %lld cpu-us %lld rss-kib %ld", &ns, &cpu,
+                            &rss) >= 1) {
+                markNs = ns;
+                markCpuUs = cpu;
+                markRssKiB = rss;
+            }
+        }
     }
     const bool exitedOk = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (!exitedOk || (mark && markNs <= 0)) {
@@ -137,8 +149,11 @@ bool runOnce(Side& side, bool mark) {
     auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     const long long stop = mark ? markNs : end;
     side.wall.push_back(static_cast<double>(stop - start) / 1e9 / side.ops);
-    side.cpu.push_back((seconds(usage.ru_utime) + seconds(usage.ru_stime)) / side.ops);
-    side.rssMiB.push_back(static_cast<double>(usage.ru_maxrss) / 1024.0);
+    const bool atMark = mark && markCpuUs >= 0 && markRssKiB >= 0;
+    side.cpu.push_back(
+        (atMark ? static_cast<double>(markCpuUs) / 1e6 : seconds(usage.ru_utime) + seconds(usage.ru_stime)) /
+        side.ops);
+    side.rssMiB.push_back(static_cast<double>(atMark ? markRssKiB : usage.ru_maxrss) / 1024.0);
     return true;
 }
 
