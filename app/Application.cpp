@@ -10,10 +10,13 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 namespace orvex {
 
 namespace {
+
+constexpr int kLatestSecondaryWindowsMs = 1000;
 
 void setApplicationIcon() {
     // With their sizes given, the pictures are read only when a size is asked for.
@@ -53,10 +56,14 @@ std::unique_ptr<TForm1> createMainWindowFirst(Form1Services services) {
     auto tcpTable = services.tcpTable;
     auto form1 = std::make_unique<TForm1>(std::move(services));
     TForm1* main = form1.get();
-    afterFirstPaint(main, [main, tcpTable] {
+    const auto buildTheRest = [main, tcpTable] {
+        if (main->Form2) return;
         setApplicationIcon();
         createSecondaryWindows(*main, tcpTable);
-    });
+    };
+    afterFirstPaint(main, buildTheRest);
+    // A window that is not painted soon (started minimised, say) gets them all the same.
+    QTimer::singleShot(kLatestSecondaryWindowsMs, main, buildTheRest);
     return form1;
 }
 
