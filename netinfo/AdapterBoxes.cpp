@@ -114,14 +114,24 @@ ComboUpdate gatewayUpdate(NetworkAdapters& adapters, bool openList) {
         break;
     }
     ComboUpdate update{.replaceEntries = true, .copyText = true};
+    const auto ipv6Only = [](const GatewayAdapter& a) {
+        return a.gateways.empty() && !a.ipv6Gateways.empty();
+    };
     for (const GatewayAdapter& adapter : query.adapters) {
+        if (ipv6Only(adapter)) continue;
         // Every adapter contributes at least its first gateway element, even an empty one.
-        if (adapter.gateways.empty() && adapter.ipv6Gateways.empty()) update.entries.emplace_back();
+        if (adapter.gateways.empty()) update.entries.emplace_back();
         for (const std::string& gateway : adapter.gateways)
             update.entries.push_back(cleanGatewayText(gateway));
         // IPv6 texts are longer than the 16-character IPv4 field and go in whole.
         update.entries.insert(update.entries.end(), adapter.ipv6Gateways.begin(), adapter.ipv6Gateways.end());
     }
+    // Interfaces with IPv6 routers only come last, so the entry handed on stays the one an
+    // IPv4-only machine would show.
+    for (const GatewayAdapter& adapter : query.adapters)
+        if (ipv6Only(adapter))
+            update.entries.insert(update.entries.end(), adapter.ipv6Gateways.begin(),
+                                  adapter.ipv6Gateways.end());
     update.openList = openList && !update.entries.empty();
     return update;
 }

@@ -166,11 +166,12 @@ TEST(AdapterBoxes, Ipv6AddressesAndRoutersFollowTheIpv4Ones) {
     adapters.addresses.clear();
     EXPECT_THAT(localAddressUpdate(adapters).entries, ElementsAre("2001:db8::1", "fd00:0:0:1::abc"));
 
-    // IPv6 texts are not cut to the 16-character IPv4 field; an IPv6-only adapter has no IPv4 entry.
-    adapters.listGateways({{2, "eth0", {"10.0.0.1"}, {"fe80::1%eth0", "2001:db8:aaaa:bbbb:cccc:dddd:eeee:1"}},
-                           {3, "eth1", {}, {"2001:db8::1"}},
+    // IPv6 texts are not cut to the 16-character IPv4 field; an IPv6-only adapter has no IPv4 entry
+    // and comes after every adapter with IPv4, so the first entry (the one handed on) is unchanged.
+    adapters.listGateways({{1, "wlan0", {}, {"2001:db8::1"}},
+                           {2, "eth0", {"10.0.0.1"}, {"fe80::1%eth0", "2001:db8:aaaa:bbbb:cccc:dddd:eeee:1"}},
                            {4, "eth2", {"0.0.0.0"}, {}}});
     EXPECT_THAT(gatewayUpdate(adapters, false).entries,
-                ElementsAre("10.0.0.1", "fe80::1%eth0", "2001:db8:aaaa:bbbb:cccc:dddd:eeee:1", "2001:db8::1",
-                            "0.0.0.0"));
+                ElementsAre("10.0.0.1", "fe80::1%eth0", "2001:db8:aaaa:bbbb:cccc:dddd:eeee:1", "0.0.0.0",
+                            "2001:db8::1"));
 }

@@ -227,13 +227,16 @@ private slots:
         const GatewayQuery query = system->gateways();
         real.Button11Click();
         if (query.status == GatewayQuery::Status::Listed) {
-            QStringList gateways;
+            // Interfaces with IPv6 routers only follow all others.
+            QStringList gateways, ipv6Only;
             for (const auto& adapter : query.adapters) {
+                QStringList& list = adapter.gateways.empty() ? ipv6Only : gateways;
                 for (const auto& gateway : adapter.gateways)
-                    gateways << QString::fromStdString(gateway);
+                    list << QString::fromStdString(gateway);
                 for (const auto& gateway : adapter.ipv6Gateways)
-                    gateways << QString::fromStdString(gateway);
+                    list << QString::fromStdString(gateway);
             }
+            gateways += ipv6Only;
             QCOMPARE(entries(real.cobGateway), gateways);
             QCOMPARE(real.edHost->text(), gateways.value(0));
         }
