@@ -44,6 +44,7 @@ TMTranBtn* makeLinkArea(QWidget* parent, const char* name, QRect geometry, const
     area->setCursor(Qt::PointingHandCursor);
     area->setGeometry(geometry);
     area->setAccessibleName(accessibleName);
+    area->setFocusPolicy(Qt::TabFocus); // Tab reaches it, a click does not show the focus frame
     return area;
 }
 
@@ -96,6 +97,10 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
             [this] { runGuarded(this, [this] { MTranBtn2Click(); }); });
 
     bindKeyPress(this, [this](char16_t& key) { FormKeyPress(key); });
+    // Every showing starts with the focus on the window itself, no link area framed: only after
+    // Tab do Enter and Space open a page.
+    setFocus();
+    connect(this, &QDialog::finished, this, [this] { setFocus(); });
 }
 
 void TForm2::openPage(const char* address) {

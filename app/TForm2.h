@@ -1,7 +1,8 @@
 // The About window: the Orvex artwork with two click areas over its web-site and e-mail lines,
 // the version label and the red banner; each click area and the banner open one of the project's
-// pages in the default browser (through urlOpener()). Escape closes it. Created once at start-up,
-// shown modally from the Info menu. UI thread only.
+// pages in the default browser (through urlOpener()). Escape closes it; Tab reaches the two click
+// areas, and Enter or Space opens the page of the one that has the focus. Created once at
+// start-up, shown modally from the Info menu. UI thread only.
 #pragma once
 
 #include <QDialog>

@@ -1,5 +1,6 @@
 #include "controls/TMTranBtn.h"
 
+#include "controls/KeyPress.h"
 #include "controls/TColor.h"
 #include "controls/TlxButton.h"
 
@@ -95,6 +96,16 @@ void TMTranBtn::paintEvent(QPaintEvent*) {
         painter.fillRect(w - 1, 0, 1, h, bottomRight);
         painter.fillRect(1, h - 1, w - 1, 1, bottomRight);
     }
+
+    if (hasFocus()) {
+        // Black dots on a white line read over any background; nothing is drawn without the focus.
+        const QRect frame = rect().adjusted(0, 0, -1, -1);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(frame);
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.drawRect(frame);
+    }
 }
 
 bool TMTranBtn::onPicturePixel(QPoint pos) const {
@@ -135,6 +146,16 @@ void TMTranBtn::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !pressed_) return;
     pressed_ = false;
     update();
+}
+
+void TMTranBtn::keyPressEvent(QKeyEvent* event) {
+    // Space is the button's own key (pressed, then clicked on release); Enter clicks at once.
+    if (isEnterKey(*event) && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (!event->isAutoRepeat()) click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 } // namespace orvex

@@ -1,7 +1,8 @@
 // A light-weight click area drawn straight onto its parent and transparent wherever it draws
 // nothing: an optional picture with one colour keyed out, an optional caption below it, and an
-// optional one-pixel 3-D frame. Any left click inside its rectangle raises clicked(). It never
-// takes the keyboard focus. UI thread only; owned by its parent widget.
+// optional one-pixel 3-D frame. Any left click inside its rectangle raises clicked(). It takes no
+// keyboard focus unless its owner gives it a focus policy; while it then holds the focus it shows a
+// dotted focus frame and Enter or Space clicks it. UI thread only; owned by its parent widget.
 #pragma once
 
 #include <QAbstractButton>
@@ -45,6 +46,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Whether a left press shows as pressed: always with a frame, else only over the picture.

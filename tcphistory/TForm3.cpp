@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QTimer>
@@ -200,6 +201,14 @@ void TForm3::bindHandlers() {
     installEventFilter(preview);
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(preview);
+
+    // The buttons take no focus from Tab; these keys press them from anywhere in the window.
+    auto pressedBy = [this](QKeySequence keys, QAbstractButton* button) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, button, &QAbstractButton::click);
+    };
+    pressedBy(QKeySequence(Qt::ALT | Qt::Key_S), lxButton2);
+    pressedBy(QKeySequence(Qt::CTRL | Qt::Key_S), lxButton2);
+    pressedBy(QKeySequence(Qt::ALT | Qt::Key_L), sbClear);
 }
 
 void TForm3::FormCreate() {

@@ -1,7 +1,7 @@
 // The TCP connection history window: shows the history, switches recording on and off, clears it
 // and saves it as an .xls file. Created once at start-up, shown modally from the main window's
-// menu; closing only hides it, and recording goes on while it is hidden. A humble view over
-// ConnectionHistory. UI thread only.
+// menu; closing only hides it, and recording goes on while it is hidden. Alt+S or Ctrl+S saves,
+// Alt+L clears, Escape closes. A humble view over ConnectionHistory. UI thread only.
 #pragma once
 
 #include "tcphistory/ConnectionHistory.h"

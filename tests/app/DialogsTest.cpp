@@ -12,6 +12,7 @@
 #include "tests/support/Screenshot.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QLabel>
@@ -276,6 +277,37 @@ private slots:
         QVERIFY(result != -1);
         QVERIFY(!about->isVisible());
         QVERIFY(pages.opened.isEmpty());
+    }
+
+    void tabReachesTheLinkAreasAndEnterOrSpaceOpensThem() {
+        TForm2* about = form->Form2;
+        auto grabFirst = [about] { return about->grab(about->MTranBtn1->geometry()).toImage(); };
+        auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+        for (int showing = 0; showing < 2; ++showing) {
+            about->open();
+            QVERIFY(QTest::qWaitForWindowActive(about));
+            // Each showing starts on the window itself: no area framed, Enter does nothing yet.
+            QTRY_COMPARE(QApplication::focusWidget(), about);
+            const QImage unframed = grabFirst();
+            press(Qt::Key_Return);
+            QVERIFY(pages.opened.isEmpty());
+
+            press(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), about->MTranBtn1);
+            QVERIFY(grabFirst() != unframed);
+            if (showing == 0)
+                QVERIFY(!test::saveScreenshot(about, QStringLiteral("about-window-link-focused")).isEmpty());
+            press(Qt::Key_Return);
+            press(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), about->MTranBtn2);
+            QCOMPARE(grabFirst(), unframed);
+            press(Qt::Key_Space);
+            QCOMPARE(pages.opened,
+                     (QStringList{"https://orvex.example.org/", "https://orvex.example.org/kontakt/"}));
+            press(Qt::Key_Escape); // from a focused area too
+            QVERIFY(!about->isVisible());
+            pages.opened.clear();
+        }
     }
 
     void infoMenuOpensBothWindows() {

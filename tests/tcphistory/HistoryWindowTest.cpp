@@ -252,6 +252,41 @@ private slots:
         QVERIFY(notices->shown.empty());
     }
 
+    void keysSaveAndClearFromAnywhereInTheWindow() {
+        QTemporaryDir dir;
+        AnsweringSaveDialog dialog;
+        form->show();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->cbShowListeners->click();
+        table->rows = {test::listening(20)};
+        form->TimerTimer();
+        form->sgConnHist->setFocus();
+        QTest::keyClick(form->sgConnHist, Qt::Key_S); // plain letters are no shortcuts
+        QTest::keyClick(form->sgConnHist, Qt::Key_L);
+        QCOMPARE(dialog.runs, 0);
+        QCOMPARE(form->sgConnHist->model()->rowCount(), 3);
+
+        struct Save {
+            QWidget* focus;
+            QKeyCombination keys;
+        };
+        for (const Save& save : {Save{form->sgConnHist, Qt::ALT | Qt::Key_S},
+                                 Save{form->cbShowListeners, Qt::CTRL | Qt::Key_S}}) {
+            save.focus->setFocus();
+            dialog.answer = dir.filePath(QString::number(dialog.runs) + QStringLiteral(".xls"));
+            QTest::keyClick(save.focus, save.keys.key(), save.keys.keyboardModifiers());
+            QVERIFY(QFile::exists(dialog.answer));
+        }
+        QCOMPARE(dialog.runs, 2);
+        QVERIFY(form->cbShowListeners->isChecked());
+
+        QTest::keyClick(form->cbShowListeners, Qt::Key_L, Qt::AltModifier);
+        QVERIFY(!form->cbShowListeners->isChecked());
+        QCOMPARE(form->sgConnHist->model()->rowCount(), 1);
+        QVERIFY(form->isVisible());
+        QVERIFY(notices->shown.empty());
+    }
+
     void unwritableFileGoesToTheErrorReport() {
         QTemporaryDir dir;
         AnsweringSaveDialog dialog;
