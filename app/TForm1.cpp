@@ -329,7 +329,12 @@ void TForm1::bindHandlers() {
     onControlEnter(editHost, lxButton2);
     onControlEnter(iphinter, lxButton4);
     onControlEnter(edHost, PingButton);
-    onControlEnter(SpinEdit1, PingButton);
+    // The count is read while its field keeps the focus, so the range it gets on losing the focus
+    // (as when "Start" is clicked) is applied first.
+    bindControlEnter(SpinEdit1, [this] {
+        SpinEdit1->applyRange();
+        PingButton->click();
+    });
     onControlEnter(lstReplies, PingButton);
     onControlEnter(Edit10, lxButton6);
     onControlEnter(Edit1, lxButton3);

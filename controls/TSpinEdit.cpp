@@ -99,13 +99,17 @@ void TSpinEdit::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
 }
 
-void TSpinEdit::focusOutEvent(QFocusEvent* event) {
+void TSpinEdit::applyRange() {
     const QString current = text();
     if (current.isEmpty()) {
         setValue(minimum_);
     } else if (const auto number = tryStrToInt(current.toStdString()); number && clamp(*number) != *number) {
         setValue(*number);
     }
+}
+
+void TSpinEdit::focusOutEvent(QFocusEvent* event) {
+    applyRange();
     QLineEdit::focusOutEvent(event);
 }
 

@@ -27,6 +27,9 @@ public:
 
     void stepUp();
     void stepDown();
+    // What losing the focus does to the text (see above), for an action that reads the value while
+    // the field keeps the focus.
+    void applyRange();
 
     QToolButton* upButton() const { return up_; }
     QToolButton* downButton() const { return down_; }

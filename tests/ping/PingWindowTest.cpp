@@ -182,6 +182,20 @@ private slots:
         QCOMPARE(form->lstReplies->item(9)->text().left(25), QStringLiteral("72 bytes - icmp_seq=3498 "));
     }
 
+    void ctrlEnterInTheCountRunsWithTheCountInRange() {
+        open(true);
+        form->edHost->setText(QStringLiteral("127.0.0.1"));
+        // Read while the field keeps the focus, the count gets the range that clicking "Start" gives it.
+        for (const QString& typed : {QStringLiteral("0"), QString()}) {
+            form->SpinEdit1->setFocus();
+            form->SpinEdit1->setText(typed);
+            QTest::keyClick(form->SpinEdit1, Qt::Key_Return, Qt::ControlModifier);
+            QCOMPARE(form->SpinEdit1->text(), QStringLiteral("1"));
+            QCOMPARE(form->lstReplies->count(), 1);
+            QVERIFY(notices->shown.empty());
+        }
+    }
+
     void spinEditTakesOnlyNumberKeys() {
         open(true);
         TSpinEdit* spin = form->SpinEdit1;
