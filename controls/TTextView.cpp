@@ -1,5 +1,7 @@
 #include "controls/TTextView.h"
 
+#include "controls/TColor.h"
+
 #include <QTextBlock>
 
 namespace orvex {
@@ -28,7 +30,7 @@ TTextView::TTextView(QWidget* parent, int gutterWidth)
     gutter_->setObjectName(QStringLiteral("gutter"));
     gutter_->setAutoFillBackground(true);
     QPalette face = gutter_->palette();
-    face.setColor(QPalette::Window, QColor(240, 240, 240)); // the button face the notice was drawn with
+    face.setColor(QPalette::Window, toQColor(clBtnFace)); // the desktop's button face: no text stands on it
     gutter_->setPalette(face);
 }
 
