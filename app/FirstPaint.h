@@ -67,8 +67,14 @@ inline void exitAfterFirstPaintIfRequested(QWidget* window) {
         QGuiApplication::sync();
         timespec t{};
         ::clock_gettime(CLOCK_MONOTONIC, &t);
-        std::fprintf(stderr, "first-paint-ns %lld\n",
-                     static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec);
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        const auto micros = [](const timeval& v) {
+            return static_cast<long long>(v.tv_sec) * 1000000LL + v.tv_usec;
+        };
+        std::fprintf(stderr, "first-paint-ns %lld cpu-us %lld rss-kib %ld\n",
+                     static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec,
+                     micros(usage.ru_utime) + micros(usage.ru_stime), usage.ru_maxrss);
         std::fflush(stderr);
         QCoreApplication::quit();
     });
