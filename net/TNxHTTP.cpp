@@ -37,6 +37,16 @@ public:
         room_ -= size;
         if (dest_) dest_->Write(data, size);
     }
+    // A receive into the body asks for at most one byte past the limit, in dest's own room.
+    std::span<char> Reserve(std::size_t most) override {
+        const std::size_t capped = room_ < most ? static_cast<std::size_t>(room_) + 1 : most;
+        return dest_ ? dest_->Reserve(capped) : TNxStream::Reserve(capped);
+    }
+    void Commit(std::size_t n) override {
+        if (n > room_) throw ENxBodyTooLarge();
+        room_ -= n;
+        if (dest_) dest_->Commit(n);
+    }
 
 private:
     TNxStream* dest_;

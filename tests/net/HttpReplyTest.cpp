@@ -367,6 +367,18 @@ TEST_F(HttpReply, TheBodyLimitHoldsForEveryKindAndStopsTheReading) {
     }
 }
 
+TEST_F(HttpReply, ABodyReceiveUnderALimitTakesAtMostOneBytePastIt) {
+    for (const char* head : {"HTTP/1.1 200 OK\r\n\r\n", "HTTP/1.1 404 Not Found\r\n\r\n"}) {
+        SCOPED_TRACE(head);
+        Script({head, "0123", std::string(100000, 'x')}, End::Stall);
+        http.Request.MaxBodySize = 10;
+        EXPECT_THROW(http.FetchUrl("http://h/"), ENxException);
+        // The body came in receives of at most 10 + 1 bytes: "0123", then 7 of the x.
+        EXPECT_EQ(net->ReceiveLengths.back(), 7u);
+        net->ReceiveLengths.clear();
+    }
+}
+
 TEST_F(HttpReply, TimesOutOnAServerThatStopsSending) {
     http.ReadTimeout = 50;
     Script({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, End::Stall);
