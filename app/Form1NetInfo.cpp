@@ -1,6 +1,7 @@
 // The "Lokale IP-Adresse", "Mac-Adresse" and "Gateway" boxes of the main window.
 #include "app/TForm1.h"
 
+#include "controls/OperationRunner.h"
 #include "controls/WinText.h"
 #include "netinfo/AdapterBoxes.h"
 
@@ -24,9 +25,20 @@ public:
 
 } // namespace
 
-NetworkAdapters& TForm1::adapters() {
-    static NoNetworkAdapters none;
-    return services_.adapters ? *services_.adapters : none;
+std::shared_ptr<NetworkAdapters> TForm1::adapters() {
+    static const auto none = std::make_shared<NoNetworkAdapters>();
+    return services_.adapters ? services_.adapters : none;
+}
+
+void TForm1::startComboUpdate(QComboBox* combo, std::function<ComboUpdate(NetworkAdapters&)> query) {
+    // The query runs on a worker thread with the adapter service it shares; a stopped query is let go.
+    Operations->start(
+        [this, combo, adapters = adapters(),
+         query = std::move(query)](OperationContext&) -> OperationRunner::Completion {
+            ComboUpdate update = query(*adapters);
+            return [this, combo, update = std::move(update)] { applyComboUpdate(combo, update); };
+        },
+        OperationRunner::OnStop::Abandon);
 }
 
 void TForm1::applyComboUpdate(QComboBox* combo, const ComboUpdate& update) {
@@ -49,7 +61,7 @@ void TForm1::applyComboUpdate(QComboBox* combo, const ComboUpdate& update) {
 }
 
 void TForm1::lxButton3Click() {
-    applyComboUpdate(Edit1, localAddressUpdate(adapters()));
+    startComboUpdate(Edit1, [](NetworkAdapters& adapters) { return localAddressUpdate(adapters); });
 }
 
 void TForm1::Edit1Change() {
@@ -58,7 +70,7 @@ void TForm1::Edit1Change() {
 }
 
 void TForm1::lxButton4Click() {
-    applyComboUpdate(iphinter, hardwareAddressUpdate(adapters()));
+    startComboUpdate(iphinter, [](NetworkAdapters& adapters) { return hardwareAddressUpdate(adapters); });
 }
 
 void TForm1::lxButton5Click() {
@@ -70,7 +82,8 @@ void TForm1::Button11Click() {
 }
 
 void TForm1::FillGatewayList(bool openList) {
-    applyComboUpdate(cobGateway, gatewayUpdate(adapters(), openList));
+    startComboUpdate(cobGateway,
+                     [openList](NetworkAdapters& adapters) { return gatewayUpdate(adapters, openList); });
 }
 
 void TForm1::cobGatewayChange() {

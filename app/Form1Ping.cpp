@@ -2,6 +2,7 @@
 #include "app/TForm1.h"
 
 #include "controls/Notifier.h"
+#include "controls/OperationRunner.h"
 #include "controls/TSpinEdit.h"
 #include "controls/WinText.h"
 #include "net/TNxIcmpClient.h"
@@ -10,22 +11,79 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include <mutex>
+#include <utility>
+#include <vector>
+
 namespace orvex {
 
+namespace {
+
+// Replies on their way to the list. Fast replies (loopback) come quicker than the window can take
+// one event each, so the window takes every reply that has arrived at once, in order.
+struct PendingReplies {
+    std::mutex mutex;
+    std::vector<TReplyStatus> statuses;
+    bool posted = false;
+};
+
+} // namespace
+
 void TForm1::PingButtonClick() {
-    PingBoxView view;
-    view.showInputNotice = [this] {
-        notifier().information(this, fromUtf8(kPingInputNotice));
-        edHost->setFocus(Qt::OtherFocusReason);
-    };
-    view.clearReplies = [this] { lstReplies->clear(); };
-    view.showFailure = [this] {
-        notifier().error(this, fromUtf8(kPingFailureCaption), fromUtf8(kPingFailureText));
-    };
-    view.addSummary = [this](const std::string& line) { lstReplies->addItem(fromWinBytes(line)); };
-    RunPingBox(
-        *ICMP, toWinBytes(edHost->text()), SpinEdit1->text().toStdString(),
-        [this](TNxIcmpClient& sender, const TReplyStatus& status) { ICMPReply(sender, status); }, view);
+    // The run goes on a worker thread with the echo client it shares; each line reaches the list
+    // as its reply arrives. Escape ends the run after the request in flight.
+    const std::string host = toWinBytes(edHost->text());
+    const std::string countText = SpinEdit1->text().toStdString();
+    if (host.empty()) {
+        // Nothing to wait for: the run only shows its notice, here on the UI thread.
+        PingBoxView view;
+        view.showInputNotice = [this] {
+            notifier().information(this, fromUtf8(kPingInputNotice));
+            edHost->setFocus(Qt::OtherFocusReason);
+        };
+        RunPingBox(*ICMP, host, countText, {}, view);
+        return;
+    }
+    auto pending = std::make_shared<PendingReplies>();
+    Operations->start(
+        [this, icmp = ICMP, host, countText,
+         pending](OperationContext& operation) -> OperationRunner::Completion {
+            bool failed = false;
+            PingBoxView view;
+            view.clearReplies = [this, &operation] { operation.post([this] { lstReplies->clear(); }); };
+            view.showFailure = [&failed] { failed = true; };
+            view.addSummary = [this, &operation](const std::string& line) {
+                operation.post([this, line] {
+                    lstReplies->addItem(fromWinBytes(line));
+                    lstReplies->scrollToBottom();
+                });
+            };
+            RunPingBox(
+                *icmp, host, countText,
+                // The client keeps this handler after the run: it holds nothing of the run's stack.
+                [this, operation, pending](TNxIcmpClient&, const TReplyStatus& status) {
+                    std::lock_guard lock(pending->mutex);
+                    pending->statuses.push_back(status);
+                    if (std::exchange(pending->posted, true)) return;
+                    operation.post([this, pending] {
+                        std::vector<TReplyStatus> arrived;
+                        {
+                            std::lock_guard lock(pending->mutex);
+                            arrived.swap(pending->statuses);
+                            pending->posted = false;
+                        }
+                        for (const TReplyStatus& status : arrived)
+                            ICMPReply(*ICMP, status);
+                        lstReplies->scrollToBottom();
+                    });
+                },
+                view, [&operation] { return operation.stopRequested(); });
+            // The failure box comes after the run's last line.
+            if (!failed) return {};
+            return
+                [this] { notifier().error(this, fromUtf8(kPingFailureCaption), fromUtf8(kPingFailureText)); };
+        },
+        OperationRunner::OnStop::Finish);
 }
 
 void TForm1::ICMPReply(TNxIcmpClient&, const TReplyStatus& AReplyStatus) {

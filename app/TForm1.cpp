@@ -7,6 +7,7 @@
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
 #include "controls/LocaleFormats.h"
+#include "controls/OperationRunner.h"
 #include "controls/TFormSize.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
@@ -22,6 +23,7 @@
 #include "web/TForm4.h"
 
 #include <QAbstractItemView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
@@ -187,9 +189,10 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
         " padding: 0px 1px; color: #0046d5; }"));
     setCentralWidget(client);
 
+    Operations = new OperationRunner(this);
     NxHTTP1 = makePublicAddressClient();
     buildBoxes();
-    ICMP = std::make_unique<TNxIcmpClient>();
+    ICMP = std::make_shared<TNxIcmpClient>();
     ICMP->ReceiveTimeout = kPingReceiveTimeoutMs;
     ICMP->OnReply = [this](TNxIcmpClient& sender, const TReplyStatus& status) { ICMPReply(sender, status); };
     buildMenu();
@@ -215,7 +218,10 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     FormSize1->Loaded();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // A running job gets nothing of this window any more; its worker ends on its own.
+    Operations->shutdown();
+}
 
 void TForm1::buildBoxes() {
     const QFont tahoma12 = pixelFont(QStringLiteral("Tahoma"), 12);
@@ -346,9 +352,12 @@ void TForm1::bindHandlers() {
         connect(cobGateway, signal, this, [this] { runGuarded(this, [this] { cobGatewayChange(); }); });
     }
 
+    // While an operation runs, the menu only ends the program.
     auto onMenu = [this](QAction* action, void (TForm1::*handler)()) {
-        connect(action, &QAction::triggered, this,
-                [this, handler] { runGuarded(this, [&] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, action, handler] {
+            if (Operations->busy() && action != Beenden1) return;
+            runGuarded(this, [&] { (this->*handler)(); });
+        });
     };
     onMenu(Beenden1, &TForm1::Beenden1Click);
     onMenu(TCPHistory1, &TForm1::TCPHistory1Click);
@@ -370,6 +379,12 @@ void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     // Restoring from the taskbar sends a spontaneous show; the focus stays where the user left it.
     if (!event->spontaneous()) FormShow();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The program ends at once: a running operation is let go, not waited for.
+    Operations->shutdown();
+    QMainWindow::closeEvent(event);
 }
 
 void TForm1::FormShow() {

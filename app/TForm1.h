@@ -1,9 +1,13 @@
 // The main window: seven boxes, the menu, the status bar with connection state and clock.
 // A humble view: each handler reads its controls, calls its module and writes the answer back.
-// UI thread only.
+// UI thread only; handlers that wait on the network or the system run their module's work through
+// Operations on a worker thread.
 #pragma once
 
+#include "web/WebFetch.h"
+
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +35,7 @@ class TForm3;
 class TForm4;
 class TForm5;
 class TFormSize;
+class OperationRunner;
 class TlxButton;
 class TSpinEdit;
 class TStatusBar;
@@ -84,7 +89,9 @@ public:
     TlxButton* lxButton6 = nullptr;  // OK, IP Adresse hinter Router/Proxy
     TlxButton* PingButton = nullptr; // Start
     TStatusBar* StatusBar1 = nullptr;
-    std::unique_ptr<TNxHTTP> NxHTTP1; // the public-address box's client, kept for the whole run
+    // The public-address box's client, kept from one query to the next. A stopped query keeps the
+    // client it was using until its wait ends; the box then goes on with a fresh one.
+    std::shared_ptr<TNxHTTP> NxHTTP1;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QMenuBar* MainMenu1 = nullptr;
@@ -96,8 +103,15 @@ public:
     TFormSize* FormSize1 = nullptr; // keeps the window's position between runs
 
     // The ping box's echo client, for the window's lifetime; its sequence numbers run on across
-    // runs.
-    std::unique_ptr<TNxIcmpClient> ICMP;
+    // runs. Shared with the run that uses it, which may outlive the window when the program ends.
+    std::shared_ptr<TNxIcmpClient> ICMP;
+
+    // Runs the boxes' lookups, ping runs, adapter queries and the public-address query off the UI
+    // thread, one at a time; the PageRank window uses it too.
+    OperationRunner* Operations = nullptr;
+
+    // How long the public-address query may wait for its connection and for each read.
+    WebTimeouts webTimeouts;
 
     // Handlers (Part names kept so the window reads like its definition).
     void FormCreate();
@@ -138,6 +152,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildBoxes();
@@ -146,7 +161,8 @@ private:
     void bindHandlers();
     void showModal(QWidget* window);
     void applyComboUpdate(QComboBox* combo, const ComboUpdate& update);
-    NetworkAdapters& adapters();
+    void startComboUpdate(QComboBox* combo, std::function<ComboUpdate(NetworkAdapters&)> query);
+    std::shared_ptr<NetworkAdapters> adapters();
 
     Form1Services services_;
     qint64 shownSecond_ = -1;

@@ -3,10 +3,14 @@
 #include "app/TForm1.h"
 #include "controls/ErrorReport.h"
 #include "controls/Notifier.h"
+#include "controls/OperationRunner.h"
 #include "platform/Exception.h"
 #include "resolve/WinsockIntf.h"
 
 #include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char* argv[]) {
     using namespace orvex;
@@ -20,8 +24,16 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    const auto mainWindow = createMainWindowFirst(systemForm1Services());
+    auto mainWindow = createMainWindowFirst(systemForm1Services());
     exitAfterFirstPaintIfRequested(mainWindow.get());
     mainWindow->show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    mainWindow.reset(); // the main window stores its position as it is destroyed
+    // A worker still inside a call that cannot be interrupted (a resolver call, a wait on a server)
+    // must not hold up the end, nor meet the program's objects as they are torn down.
+    if (!OperationRunner::waitForWorkers(0)) {
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

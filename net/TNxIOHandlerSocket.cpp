@@ -18,16 +18,16 @@ TNxIOHandlerSocket::~TNxIOHandlerSocket() {
     Binding.DropSocket();
 }
 
-void TNxIOHandlerSocket::Open(const std::string& host, int port, int /*timeoutMs*/) {
-    // The layer's sockets stay blocking, so the connect waits as long as the platform does.
-    // The local name of the last connection must not pin the next one to its port.
+void TNxIOHandlerSocket::Open(const std::string& host, int port, int timeoutMs) {
+    // Without a time limit (0) the connect waits as long as the platform does. The local name of the last
+    // connection must not pin the next one to its port.
     Binding.DropSocket();
     Binding.ClearState(true);
     Binding.OpenSocket(kSockStream, 0);
     try {
         Binding.BindLocal();
         Binding.SetTarget(SharedStack->LookupAddress(host), port);
-        SharedStack->CheckResult(Binding.ConnectTarget(kAfInet));
+        SharedStack->CheckResult(Binding.ConnectTarget(kAfInet, timeoutMs));
         // The request leaves in one write; waiting for more to coalesce would only delay it.
         const int one = 1;
         Binding.SetOption(IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);

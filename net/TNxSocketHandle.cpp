@@ -90,8 +90,10 @@ void TNxSocketHandle::SetTarget(const std::string& address, int port) {
     TargetPort = port;
 }
 
-int TNxSocketHandle::ConnectTarget(int family) {
-    const int result = stack().StackConnect(Descriptor, family, TargetPort, TargetIP);
+int TNxSocketHandle::ConnectTarget(int family, int timeoutMs) {
+    const int result = timeoutMs > 0
+                           ? stack().StackConnectWithin(Descriptor, family, TargetPort, TargetIP, timeoutMs)
+                           : stack().StackConnect(Descriptor, family, TargetPort, TargetIP);
     if (result != -1) {
         RefreshLocalName();
         RefreshPeerName();

@@ -40,8 +40,8 @@ public:
     void BindLocal();
     void SetTarget(const std::string& address, int port);
     // Connects to TargetIP:TargetPort and reads both names back on success. Returns the platform
-    // result for the caller to check (-1 on failure).
-    int ConnectTarget(int family);
+    // result for the caller to check (-1 on failure; code 10060 when timeoutMs, above 0, ran out).
+    int ConnectTarget(int family, int timeoutMs = 0);
     int SendBytes(const void* buffer, int length, int flags);
     int ReceiveBytes(void* buffer, int length, int flags);
     // As ReceiveBytes, with the sender and the received time-to-live.

@@ -74,6 +74,13 @@ public:
     virtual int StackBind(TNxSocket socket, int family, int port, const std::string& localAddress) = 0;
     virtual int StackClose(TNxSocket socket) = 0;
     virtual int StackConnect(TNxSocket socket, int family, int port, const std::string& address) = 0;
+    // As StackConnect, giving up after timeoutMs (above 0) with code 10060. This base waits as long
+    // as StackConnect does.
+    virtual int StackConnectWithin(TNxSocket socket, int family, int port, const std::string& address,
+                                   int timeoutMs) {
+        (void)timeoutMs;
+        return StackConnect(socket, family, port, address);
+    }
     // Dotted text of the first address for the name; a failure raises ENxSocketError (11001
     // "Host nicht gefunden.", 11002, 11003, 11004).
     virtual std::string HostByName(const std::string& host) = 0;

@@ -2,11 +2,13 @@
 
 #include "platform/WinsockErrors.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <linux/errqueue.h>
 #include <net/if.h>
 #include <netdb.h>
@@ -93,6 +95,46 @@ int TNxStackLinux::StackClose(TNxSocket socket) {
 int TNxStackLinux::StackConnect(TNxSocket socket, int family, int port, const std::string& address) {
     const sockaddr_in target = makeAddress(family, port, address);
     return record(::connect(socket, reinterpret_cast<const sockaddr*>(&target), sizeof target));
+}
+
+int TNxStackLinux::StackConnectWithin(TNxSocket socket, int family, int port, const std::string& address,
+                                      int timeoutMs) {
+    if (timeoutMs <= 0) return StackConnect(socket, family, port, address);
+    // The socket stays blocking for everything else; only the connect waits with a limit.
+    const int flags = ::fcntl(socket, F_GETFL);
+    if (flags == -1) return failWithErrno();
+    if (::fcntl(socket, F_SETFL, flags | O_NONBLOCK) == -1) return failWithErrno();
+    const sockaddr_in target = makeAddress(family, port, address);
+    int error = 0;
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) == -1) {
+        error = errno;
+        if (error == EINPROGRESS) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+            pollfd ready{socket, POLLOUT, 0};
+            for (;;) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                const int n = ::poll(&ready, 1, static_cast<int>(std::max<long long>(0, left.count())));
+                if (n == 0) {
+                    error = ETIMEDOUT;
+                    break;
+                }
+                if (n > 0) {
+                    socklen_t length = sizeof error;
+                    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == -1) error = errno;
+                    break;
+                }
+                if (errno != EINTR) {
+                    error = errno;
+                    break;
+                }
+            }
+        }
+    }
+    ::fcntl(socket, F_SETFL, flags);
+    if (error == 0) return 0;
+    errno = error;
+    return failWithErrno();
 }
 
 std::string TNxStackLinux::HostByName(const std::string& host) {

@@ -16,6 +16,8 @@ public:
     int StackBind(TNxSocket socket, int family, int port, const std::string& localAddress) override;
     int StackClose(TNxSocket socket) override;
     int StackConnect(TNxSocket socket, int family, int port, const std::string& address) override;
+    int StackConnectWithin(TNxSocket socket, int family, int port, const std::string& address,
+                           int timeoutMs) override;
     std::string HostByName(const std::string& host) override;
     std::string HostByNameIpv6Only(const std::string& host) override;
     int StackReceive(TNxSocket socket, void* buffer, int length, int flags) override;

@@ -8,7 +8,7 @@ void TNxTCPClient::Connect() {
     if (!IOHandler) IOHandler = CreateIOHandler ? CreateIOHandler() : std::make_unique<TNxIOHandlerSocket>();
     ResetInputBuffer();
     ClosedGracefully = false;
-    IOHandler->Open(Host, Port, ReadTimeout);
+    IOHandler->Open(Host, Port, ConnectTimeout > 0 ? ConnectTimeout : ReadTimeout);
 }
 
 } // namespace orvex

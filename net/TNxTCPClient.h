@@ -15,8 +15,11 @@ public:
     // Makes the I/O handler on the first connect; empty means a socket handler.
     using IOHandlerFactory = std::function<std::unique_ptr<TNxIOHandler>()>;
 
-    // Connects to Host:Port; the read timeout bounds the connect (0: as long as the platform waits).
+    // Connects to Host:Port within ConnectTimeout, or, when that is 0, within the read timeout (0:
+    // as long as the platform waits). A connect that runs out fails with socket error 10060.
     void Connect();
+
+    int ConnectTimeout = kNoTimeout;
 
     std::string Host;
     int Port = 80;

@@ -72,7 +72,8 @@ int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& 
             replies.push_back(icmp.LastReply); // the record OnReply was given
         }
     } catch (...) {
-        view.showFailure();
+        // A run the user stopped ends quietly, also when the request in flight failed.
+        if (!(stopRequested && stopRequested())) view.showFailure();
         return done;
     }
     if (const std::string summary = PingSummaryLine(replies, false); !summary.empty() && view.addSummary)

@@ -1,6 +1,7 @@
 // The decisions of the main window's "Ping" box, without the window: the reply line, the notice
 // and failure texts, and the run itself. The window supplies its parts as callbacks.
-// UI thread only: a run blocks its caller until the last request has finished.
+// A run blocks its caller until the last request has finished; the window runs it on a worker
+// thread, and the view's callbacks are called on that thread.
 #pragma once
 
 #include "net/TNxIcmpClient.h"
@@ -47,9 +48,10 @@ struct PingBoxView {
 // list is emptied, the client set up (onReply, 1000 ms, host) and the count read: a text that is
 // no integer raises EConvertError to the caller. Then count exchanges run one after another; the
 // first exception ends the run and shows the failure box. stopRequested, when set, is asked before
-// each request; true ends the run there. A run that was not ended by a failure closes with the
-// summary line (PingSummaryLine) when one is due. An IPv6 address, or a name with IPv6 addresses
-// and no IPv4 address, is pinged with ICMPv6 echo (TNxIcmp6Echo) instead.
+// each request; true ends the run there (a request in flight that then fails shows no box). A run
+// that was not ended by a failure closes with the summary line (PingSummaryLine) when one is due. An
+// IPv6 address, or a name with IPv6 addresses and no IPv4 address, is pinged with ICMPv6 echo
+// (TNxIcmp6Echo) instead.
 // Returns the number of exchanges that finished.
 int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& countText,
                const TOnReplyEvent& onReply, const PingBoxView& view,

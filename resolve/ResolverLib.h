@@ -1,5 +1,5 @@
 // Forward and reverse lookups through SocketApi, with the resolver's error reporting.
-// UI thread only; every call asks the resolver again (no cache).
+// Called on the thread that runs the lookup; every call asks the resolver again (no cache).
 #pragma once
 
 #include "platform/Exception.h"

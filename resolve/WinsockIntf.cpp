@@ -109,12 +109,29 @@ int resolverErrorToWinsock(int hErrno) {
     }
 }
 
-TWinsockIntf11::TWinsockIntf11() : entryBuffer_(16384) {
+namespace {
+
+// The host entry and the last error belong to the calling thread, as on the platform the interface
+// was made for: a lookup on a worker thread never meets another thread's entry.
+struct ThreadResolverState {
+    int lastError = 0;
+    hostent entry{};
+    std::vector<char> buffer = std::vector<char>(16384);
+};
+
+ThreadResolverState& threadState() {
+    thread_local ThreadResolverState state;
+    return state;
+}
+
+} // namespace
+
+TWinsockIntf11::TWinsockIntf11() {
     // BSD sockets need no start-up call on Linux; the library is always available.
 }
 
 int TWinsockIntf11::recordSocketResult(int result) {
-    if (result < 0) lastError_ = errnoToWinsock(errno);
+    if (result < 0) threadState().lastError = errnoToWinsock(errno);
     return result;
 }
 
@@ -123,14 +140,16 @@ int TWinsockIntf11::connect(TSocket s, const sockaddr* name, socklen_t length) {
 }
 
 const hostent* TWinsockIntf11::gethostbyaddr(const void* address, int length, int family) {
+    ThreadResolverState& state = threadState();
     hostent* result = nullptr;
     int hErrno = 0;
     int rc;
-    while ((rc = ::gethostbyaddr_r(address, static_cast<socklen_t>(length), family, &entry_,
-                                   entryBuffer_.data(), entryBuffer_.size(), &result, &hErrno)) == ERANGE)
-        entryBuffer_.resize(entryBuffer_.size() * 2);
+    while ((rc = ::gethostbyaddr_r(address, static_cast<socklen_t>(length), family, &state.entry,
+                                   state.buffer.data(), state.buffer.size(), &result, &hErrno)) == ERANGE)
+        state.buffer.resize(state.buffer.size() * 2);
     if (!result)
-        lastError_ = resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
+        state.lastError =
+            resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
     return result;
 }
 
@@ -154,14 +173,16 @@ const hostent* TWinsockIntf11::gethostbyname(const char* name) {
 }
 
 const hostent* TWinsockIntf11::gethostbyname2(const char* name, int family) {
+    ThreadResolverState& state = threadState();
     hostent* result = nullptr;
     int hErrno = 0;
     int rc;
-    while ((rc = ::gethostbyname2_r(name, family, &entry_, entryBuffer_.data(), entryBuffer_.size(), &result,
+    while ((rc = ::gethostbyname2_r(name, family, &state.entry, state.buffer.data(), state.buffer.size(), &result,
                                     &hErrno)) == ERANGE)
-        entryBuffer_.resize(entryBuffer_.size() * 2);
+        state.buffer.resize(state.buffer.size() * 2);
     if (!result)
-        lastError_ = resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
+        state.lastError =
+            resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
     return result;
 }
 
@@ -170,7 +191,7 @@ std::string TWinsockIntf11::SocketErrorText(int code) {
 }
 
 int TWinsockIntf11::WSAGetLastError() {
-    return lastError_;
+    return threadState().lastError;
 }
 
 int TWinsockIntf11::recv(TSocket s, void* buffer, int length, int flags) {

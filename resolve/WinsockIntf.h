@@ -2,9 +2,9 @@
 // (TWinsockIntfBase), its implementation over the platform resolver (TWinsockIntf11) and the one
 // global instance SocketApi, created at start-up before any window.
 //
-// Only the UI thread calls through SocketApi. Host entries returned by gethostbyname and
-// gethostbyaddr stay valid until the next lookup call on the same object, like the platform's
-// per-thread host entry.
+// Lookups call through SocketApi from worker threads, one lookup per thread at a time. Host entries
+// returned by gethostbyname and gethostbyaddr stay valid until the next lookup call on the same
+// thread, and the last error is the calling thread's, like the platform's per-thread state.
 #pragma once
 
 #include <cstdint>
@@ -97,10 +97,6 @@ public:
 
 private:
     int recordSocketResult(int result);
-
-    int lastError_ = 0;
-    hostent entry_{};
-    std::vector<char> entryBuffer_;
 };
 
 // Windows Sockets text for a code; empty for codes outside the table.

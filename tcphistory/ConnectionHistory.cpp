@@ -36,6 +36,7 @@ void ConnectionHistory::create() {
 }
 
 void ConnectionHistory::setListening(bool on) {
+    ++poll_;
     if (listening_ != on) {
         listening_ = on;
         if (observer_) observer_->listeningSwitched(on);
@@ -45,6 +46,7 @@ void ConnectionHistory::setListening(bool on) {
 }
 
 void ConnectionHistory::clear() {
+    ++poll_;
     setTimer(false);
     rows_.assign(2, Row{});
     index_.clear();
@@ -67,11 +69,32 @@ void ConnectionHistory::tick() {
 
     std::vector<TTcpConnStatus> list;
     ReadTcpConnections(table_, &list);
+    merge(list);
+}
+
+unsigned ConnectionHistory::beginTick() {
+    setTimer(false);
+    return ++poll_;
+}
+
+void ConnectionHistory::endTick(unsigned poll, const std::vector<TTcpConnStatus>& list) {
+    if (poll != poll_) return;
+    struct Restart {
+        ConnectionHistory& history;
+        ~Restart() { history.setTimer(true); }
+    } restart{*this};
+    merge(list);
+}
+
+void ConnectionHistory::merge(const std::vector<TTcpConnStatus>& list) {
     const std::size_t first = rows_.size() - 1;
-    for (const TTcpConnStatus& record : list)
+    for (const TTcpConnStatus& record : list) {
+        // Past the limit the history is cleared below whatever else is new: a large table costs
+        // the UI thread no more than the limit's worth of rows.
+        if (rows_.size() > kMaxRows) break;
         if (IsNewConnection(record)) appendEntry(record);
+    }
     if (rows_.size() - 1 > first && observer_) observer_->rowsAppended(first, rows_.size());
-    list.clear();
     if (rows_.size() > kMaxRows) clear();
 }
 

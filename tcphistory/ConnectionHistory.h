@@ -75,6 +75,14 @@ public:
     // One poll: appends every new connection, clears when the table has grown past kMaxRows.
     void tick();
 
+    // The same poll in two halves, so the table can be read on another thread: beginTick stops the
+    // timer and returns the poll's number; the records read from the table (ReadTcpConnections)
+    // then go to endTick, which merges them and runs the timer again. A clear or a switch of the
+    // listening box in between outdates the poll: endTick then drops its records and leaves the
+    // timer as the switch left it.
+    unsigned beginTick();
+    void endTick(unsigned poll, const std::vector<TTcpConnStatus>& list);
+
     bool IsNewConnection(const TTcpConnStatus& record) const;
 
 private:
@@ -94,6 +102,9 @@ private:
     // Hash of columns 3 to 6 -> index of a history row between the title row and the empty last
     // row, so the new-connection test does not scan the table. Hits are confirmed on the row's texts.
     std::unordered_multimap<std::size_t, std::size_t> index_;
+    void merge(const std::vector<TTcpConnStatus>& list);
+
+    unsigned poll_ = 0; // number of the latest poll; a clear or a switch moves it on
     bool timerOn_ = false;
     bool listening_ = false;
     std::string startTime_;

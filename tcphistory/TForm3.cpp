@@ -18,6 +18,9 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <mutex>
+#include <thread>
+
 namespace orvex {
 
 namespace {
@@ -80,6 +83,13 @@ TlxButton* makeButton(QWidget* parent, const char* name, const QString& caption,
 
 } // namespace
 
+// The worker's way back to the window: null once the window is gone, so a read that ends after it
+// delivers nothing.
+struct TForm3::PollChannel {
+    std::mutex mutex;
+    TForm3* form = nullptr;
+};
+
 TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr<HistoryClock> clock)
     : QDialog(parent), table_(table ? std::move(table) : std::shared_ptr<TcpTable>(makeSystemTcpTable())),
       clock_(clock ? std::move(clock) : std::make_shared<LocaleClock>()),
@@ -93,12 +103,18 @@ TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr
     buildControls();
     bindHandlers();
     history_->setObserver(this);
+    pollChannel_ = std::make_shared<PollChannel>();
+    pollChannel_->form = this;
     resize(kDesignWidth, kDesignHeight);
     placeControls(); // a hidden window gets its resize event only when shown
     FormCreate();
 }
 
 TForm3::~TForm3() {
+    {
+        std::lock_guard lock(pollChannel_->mutex);
+        pollChannel_->form = nullptr;
+    }
     history_->setObserver(nullptr);
     delete sgConnHist; // its model reads the history, which goes first
 }
@@ -244,7 +260,26 @@ void TForm3::FormKeyPress(char16_t& key) {
 }
 
 void TForm3::TimerTimer() {
-    history_->tick();
+    if (polling_) return;
+    polling_ = true;
+    const unsigned poll = history_->beginTick();
+    std::thread([channel = pollChannel_, table = table_, poll] {
+        auto list = std::make_shared<std::vector<TTcpConnStatus>>();
+        try {
+            ReadTcpConnections(*table, list.get());
+        } catch (...) {
+            list->clear(); // a read that fails finds nothing, as a failed table read does
+        }
+        std::lock_guard lock(channel->mutex);
+        if (channel->form == nullptr) return;
+        QMetaObject::invokeMethod(
+            channel->form,
+            [form = channel->form, poll, list] {
+                form->polling_ = false;
+                runGuarded(form, [&] { form->history_->endTick(poll, *list); });
+            },
+            Qt::QueuedConnection);
+    }).detach();
 }
 
 void TForm3::resizeEvent(QResizeEvent* event) {

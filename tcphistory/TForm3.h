@@ -1,7 +1,9 @@
 // The TCP connection history window: shows the history, switches recording on and off, clears it
 // and saves it as an .xls file. Created once at start-up, shown modally from the main window's
 // menu; closing only hides it, and recording goes on while it is hidden. Alt+S or Ctrl+S saves,
-// Alt+L clears, Escape closes. A humble view over ConnectionHistory. UI thread only.
+// Alt+L clears, Escape closes. A humble view over ConnectionHistory. UI thread only; each poll
+// reads and formats the table on a worker thread, and the UI thread only merges the finished
+// records.
 #pragma once
 
 #include "tcphistory/ConnectionHistory.h"
@@ -52,6 +54,8 @@ public:
     void lxButton1Click();
     void FormKeyPress(char16_t& key);
     void TimerTimer();
+    // Whether a poll's table read is still under way (tests wait for it to end).
+    bool polling() const { return polling_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -73,6 +77,9 @@ private:
     std::shared_ptr<HistoryClock> clock_;
     std::unique_ptr<ConnectionHistory> history_;
     HistoryGridModel* grid_ = nullptr;
+    struct PollChannel;
+    std::shared_ptr<PollChannel> pollChannel_; // how a worker's records find their way back
+    bool polling_ = false;
 };
 
 } // namespace orvex

@@ -1,6 +1,7 @@
 #include "web/PublicAddressClient.h"
 
 #include "web/ServiceSettings.h"
+#include "web/WebFetch.h"
 
 namespace orvex {
 
@@ -17,7 +18,7 @@ std::unique_ptr<TNxHTTP> makePublicAddressClient() {
     request.MaxBodySize = kMaxServiceReplyBody;
     client->AllowCookies = true;
     client->HTTPOptions = hoForceEncodeParams;
-    client->ReadTimeout = 0;
+    applyWebTimeouts(*client, WebTimeouts{});
     client->ProxyParams.ProxyServer.clear();
     client->ProxyParams.ProxyPort = 0;
     client->ProxyParams.BasicAuthentication = false;

@@ -10,8 +10,8 @@
 namespace orvex {
 
 // A client set up the way the box has always asked: the request fields below, cookies on, no
-// proxy, no read limit, an over-long line is an error; a reply body beyond kMaxServiceReplyBody is
-// an error too.
+// proxy, the web queries' connect and read limits, an over-long line is an error; a reply body beyond
+// kMaxServiceReplyBody is an error too.
 std::unique_ptr<TNxHTTP> makePublicAddressClient();
 
 // The address in the service's reply: the body without the line breaks, blanks and tabs around it

@@ -4,10 +4,12 @@
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
 #include "controls/Notifier.h"
+#include "controls/OperationRunner.h"
 #include "controls/TlxButton.h"
 #include "controls/WinText.h"
 #include "web/ServiceSettings.h"
 #include "web/TGoogleRank.h"
+#include "web/WebFetch.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -66,6 +68,11 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     // OK takes no focus; Ctrl+Enter in a field presses it, as in the main window's boxes.
     for (QLineEdit* field : {Edit3, Edit4})
         bindControlEnter(field, [this] { lxButton8->click(); });
+
+    // The main window's runner, so that one operation runs at a time; a window of its own otherwise.
+    Operations = OperationRunner::of(parent);
+    if (Operations == nullptr) Operations = new OperationRunner(this);
+    Operations->guard(this);
 }
 
 void TForm4::lxButton8Click() {
@@ -74,9 +81,20 @@ void TForm4::lxButton8Click() {
         Edit3->setFocus(Qt::OtherFocusReason);
         return;
     }
-    TGoogleRank rank(serviceUrl(WebService::RankQuery)); // read anew: a changed setting counts at once
-    const std::int32_t value = rank.GetPageRank(toWinBytes(Edit3->text()));
-    Edit4->setText(QString::number(value));
+    // The query runs on a worker thread; a stopped one is let go and changes nothing.
+    Operations->start(
+        [self = QPointer<TForm4>(this), timeouts = webTimeouts,
+         address = toWinBytes(Edit3->text())](OperationContext&) -> OperationRunner::Completion {
+            // The setting is read anew each time: a changed setting counts at once.
+            TGoogleRank rank(serviceUrl(WebService::RankQuery), [timeouts](const std::string& url) {
+                return fetchWithFreshClient(url, timeouts);
+            });
+            const std::int32_t value = rank.GetPageRank(address);
+            return [self, value] {
+                if (self) self->Edit4->setText(QString::number(value));
+            };
+        },
+        OperationRunner::OnStop::Abandon);
 }
 
 void TForm4::FormKeyPress(char16_t& key) {

@@ -1,6 +1,9 @@
 // The PageRank window: an address field, a rank field and OK. Created at start-up and kept for the
-// whole run; the main window's menu shows it modally. UI thread only.
+// whole run; the main window's menu shows it modally. UI thread only; the query itself runs on a
+// worker thread through Operations.
 #pragma once
+
+#include "web/WebFetch.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -11,6 +14,7 @@ class QLineEdit;
 namespace orvex {
 
 class TlxButton;
+class OperationRunner;
 
 class TForm4 : public QDialog {
     Q_OBJECT
@@ -21,6 +25,11 @@ public:
     QLineEdit* Edit3 = nullptr; // the address
     QLineEdit* Edit4 = nullptr; // the rank
     TlxButton* lxButton8 = nullptr;
+
+    // How long the query may wait for its connection and for each read.
+    WebTimeouts webTimeouts;
+    // Runs the query off the UI thread: the main window's runner when this window has one as owner.
+    OperationRunner* Operations = nullptr;
 
     void lxButton8Click();
     void FormKeyPress(char16_t& key);

@@ -4,6 +4,7 @@
 #include "app/TForm5.h"
 #include "app/TStatusBar.h"
 #include "controls/LocaleFormats.h"
+#include "controls/OperationRunner.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
 #include "ping/PingBox.h"
@@ -12,9 +13,11 @@
 #include "tests/support/FakeWinsock.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
+#include "tests/support/WaitForOperations.h"
 #include "web/TForm4.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -52,7 +55,10 @@ class MainWindowTest : public QObject {
     Windows windows;
     TForm1* form = nullptr;
 
-    void pressEnter(QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }
+    void pressEnter(QWidget* w) {
+        QTest::keyClick(w, Qt::Key_Return);
+        QVERIFY(test::operationsIdle(form));
+    }
 
 private slots:
     void init() {
@@ -220,6 +226,7 @@ private slots:
     void emptyInputNoticesMoveTheFocus() {
         form->editHost->setFocus();
         form->lxButton1->click();
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(notices->shown.size(), size_t(1));
         QCOMPARE(notices->shown[0].caption, QStringLiteral("Information"));
         QCOMPARE(notices->shown[0].text,
@@ -229,6 +236,7 @@ private slots:
         form->editHost->setText(QStringLiteral("https:///"));
         form->editIP->setFocus();
         form->lxButton2->click();
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(notices->shown.back().text,
                  QStringLiteral("Bitte erst einen Hostnamen/Webadresse eingeben: z.B. www.debian.org"));
         QCOMPARE(form->editHost->text(), QString());
@@ -271,18 +279,23 @@ private slots:
         form->editIP->setText(QStringLiteral("192.0.2.1"));
         QElapsedTimer elapsed;
         elapsed.start();
+        test::LivenessProbe probe(form->editIP);
         form->lxButton1->click();
+        QVERIFY(test::operationsIdle(form));
         QVERIFY(elapsed.elapsed() >= 500);
+        QVERIFY(probe.ticks >= 3 && probe.paints >= 1); // the window rests, alive
         QCOMPARE(form->editIP->text(), QStringLiteral("router.example"));
         QCOMPARE(form->edHost->text(), QStringLiteral("router.example"));
 
         form->editHost->setText(QStringLiteral("LocalHost"));
         form->lxButton2->click();
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(form->editHost->text(), QStringLiteral("127.0.0.1"));
         QCOMPARE(form->edHost->text(), QStringLiteral("127.0.0.1"));
 
         form->editHost->setText(QStringLiteral("nosuch.example"));
         form->lxButton2->click();
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(notices->shown.back().text,
                  QString::fromUtf8("Der Hostname \" nosuch.example \"  konnte nicht aufgelöst werden."));
         QCOMPARE(form->edHost->text(), QStringLiteral("127.0.0.1"));
@@ -303,9 +316,106 @@ private slots:
 
         (*winsock)->reverseError = 11004;
         form->lxButton1->click();
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(notices->shown.back().kind, test::ShownBox::Kind::Information);
     }
 };
 
-QTEST_MAIN(MainWindowTest)
+// A resolver whose reverse lookups wait until the test opens the gate.
+class BlockingWinsock : public test::FakeWinsock {
+public:
+    std::shared_ptr<test::Gate> gate = std::make_shared<test::Gate>();
+    const hostent* gethostbyaddr(const void* address, int length, int family) override {
+        auto held = gate;
+        held->wait();
+        return FakeWinsock::gethostbyaddr(address, length, family);
+    }
+};
+
+class BlockedLookupTest : public QObject {
+    Q_OBJECT
+
+    BlockingWinsock* resolver = nullptr;
+    std::unique_ptr<TWinsockIntfBase> previous;
+    std::unique_ptr<test::RecordingNotifier> notices;
+    Windows windows;
+    TForm1* form = nullptr;
+
+private slots:
+    void init() {
+        auto blocking = std::make_unique<BlockingWinsock>();
+        resolver = blocking.get();
+        resolver->addresses["192.0.2.1"] = "router.example";
+        previous = installSocketApi(std::move(blocking));
+        notices = std::make_unique<test::RecordingNotifier>();
+        windows = createWindows(Form1Services{std::make_shared<FakeConnection>()});
+        form = windows.Form1.get();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        form->editIP->setText(QStringLiteral("192.0.2.1"));
+        form->edHost->setText(QStringLiteral("before"));
+        QTest::mouseClick(form->lxButton1, Qt::LeftButton);
+        QVERIFY(form->Operations->busy());
+    }
+
+    void cleanup() {
+        windows = Windows{};
+        resolver->gate->open();
+        QVERIFY(OperationRunner::waitForWorkers(5000));
+        notices.reset();
+        installSocketApi(std::move(previous));
+    }
+
+    void theWindowStaysAliveAndHoldsOffInput() {
+        test::LivenessProbe probe(form->editIP);
+        QTRY_VERIFY(probe.ticks >= 5 && probe.paints >= 1);
+        form->editHost->setText(QStringLiteral("host.example"));
+        QTest::mouseClick(form->lxButton2, Qt::LeftButton);
+        QTest::keyClick(form->editIP, Qt::Key_X);
+        QTest::keyClick(form->editHost, Qt::Key_Return);
+        QCOMPARE(form->editIP->text(), QStringLiteral("192.0.2.1"));
+        resolver->gate->open();
+        QVERIFY(test::operationsIdle(form));
+        QCOMPARE(form->editIP->text(), QStringLiteral("router.example"));
+        QTest::qWait(50);
+        QVERIFY(resolver->forwardQueries.empty()); // the held-off click and Enter started nothing
+        QCOMPARE(form->editHost->text(), QStringLiteral("host.example"));
+    }
+
+    void escapeLetsTheLookupGoAndChangesNothing() {
+        QTest::keyClick(form->editIP, Qt::Key_Escape);
+        QVERIFY(!form->Operations->busy());
+        resolver->gate->open();
+        QVERIFY(OperationRunner::waitForWorkers(5000));
+        QTest::qWait(50);
+        QCOMPARE(form->editIP->text(), QStringLiteral("192.0.2.1"));
+        QCOMPARE(form->edHost->text(), QStringLiteral("before"));
+        QVERIFY(notices->shown.empty());
+    }
+
+    void endingTheProgramDoesNotWaitForTheResolver() {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        form->Beenden1->trigger();
+        QVERIFY(!form->isVisible());
+        QVERIFY(!form->Operations->busy());
+        windows = Windows{}; // the window goes while the lookup is still held
+        qInfo("closed after %lld ms", elapsed.elapsed());
+        // cleanup() opens the gate: the lookup returns into a window that is gone.
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        MainWindowTest window;
+        status |= QTest::qExec(&window, argc, argv);
+    }
+    {
+        BlockedLookupTest blocked;
+        status |= QTest::qExec(&blocked, argc, argv);
+    }
+    return status;
+}
 #include "MainWindowTest.moc"

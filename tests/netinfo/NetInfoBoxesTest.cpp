@@ -1,9 +1,11 @@
 // The address, hardware-address and gateway boxes of the main window, on fake and on real adapters.
 #include "app/TForm1.h"
+#include "controls/OperationRunner.h"
 #include "controls/TlxButton.h"
 #include "netinfo/AdapterBoxes.h"
 #include "tests/netinfo/FakeNetworkAdapters.h"
 #include "tests/support/Screenshot.h"
+#include "tests/support/WaitForOperations.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -27,13 +29,44 @@ bool listIsOpen(const QComboBox* combo) {
 
 } // namespace
 
+namespace {
+
+// Adapter queries that wait until the test opens the gate.
+class SlowNetworkAdapters : public test::FakeNetworkAdapters {
+public:
+    std::shared_ptr<test::Gate> gate = std::make_shared<test::Gate>();
+    std::vector<Ipv4Address> ownAddresses() override {
+        hold();
+        return FakeNetworkAdapters::ownAddresses();
+    }
+    std::vector<unsigned> hardwareAdapters() override {
+        hold();
+        return FakeNetworkAdapters::hardwareAdapters();
+    }
+    GatewayQuery gateways() override {
+        hold();
+        return FakeNetworkAdapters::gateways();
+    }
+
+private:
+    void hold() {
+        auto held = gate;
+        held->wait();
+    }
+};
+
+} // namespace
+
 class NetInfoBoxesTest : public QObject {
     Q_OBJECT
 
     std::shared_ptr<test::FakeNetworkAdapters> fake;
     std::unique_ptr<TForm1> form;
 
-    void pressEnter(QComboBox* combo) { QTest::keyClick(combo->lineEdit(), Qt::Key_Return); }
+    void pressEnter(QComboBox* combo) {
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        QVERIFY(test::operationsIdle(form.get()));
+    }
 
     void setFields(const QString& text) {
         form->editIP->setText(text);
@@ -58,6 +91,32 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
 
+    void aSlowQueryKeepsTheWindowAliveAndEscapeLetsItGo() {
+        auto slow = std::make_shared<SlowNetworkAdapters>();
+        slow->addresses = {{192, 0, 2, 10}};
+        slow->numbers = {1};
+        form = std::make_unique<TForm1>(Form1Services{nullptr, slow});
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        setFields(QStringLiteral("before"));
+        for (auto [button, combo] :
+             {std::pair{form->lxButton3, form->Edit1}, std::pair{form->lxButton4, form->iphinter},
+              std::pair{form->lxButton5, form->cobGateway}}) {
+            slow->gate = std::make_shared<test::Gate>();
+            test::LivenessProbe probe(combo);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(form->Operations->busy());
+            QTRY_VERIFY(probe.ticks >= 5 && probe.paints >= 1);
+            QTest::keyClick(form->editIP, Qt::Key_Escape);
+            QVERIFY(!form->Operations->busy());
+            slow->gate->open();
+            QVERIFY(OperationRunner::waitForWorkers(5000));
+            QTest::qWait(20);
+            QCOMPARE(combo->count(), 0);
+            expectFields(QStringLiteral("before"));
+        }
+    }
+
     void cleanup() {
         for (QComboBox* combo : {form->Edit1, form->iphinter, form->cobGateway})
             combo->hidePopup();
@@ -68,6 +127,7 @@ private slots:
         fake->addresses = {{192, 0, 2, 10}, {10, 0, 0, 5}};
         setFields(QStringLiteral("old"));
         form->lxButton3->click();
+        QVERIFY(test::operationsIdle(form.get()));
         QCOMPARE(entries(form->Edit1), (QStringList{"192.0.2.10", "10.0.0.5"}));
         QCOMPARE(form->Edit1->currentText(), QStringLiteral("192.0.2.10"));
         QVERIFY(!listIsOpen(form->Edit1));
@@ -83,6 +143,7 @@ private slots:
         // No addresses: the old entries go and both fields become empty.
         fake->addresses.clear();
         form->lxButton3->click();
+        QVERIFY(test::operationsIdle(form.get()));
         QCOMPARE(form->Edit1->count(), 0);
         QCOMPARE(form->Edit1->currentText(), QString());
         expectFields(QString());
@@ -94,6 +155,7 @@ private slots:
         fake->adapters[3].resetCode = kAdapterInvalid;
         setFields(QStringLiteral("untouched"));
         form->lxButton4->click();
+        QVERIFY(test::operationsIdle(form.get()));
         QCOMPARE(entries(form->iphinter),
                  (QStringList{"00-1A-2B-3C-4D-5E", QString::fromUtf8("Ý"), "00-1A-2B-3C-4D-5E"}));
         QCOMPARE(form->iphinter->currentIndex(), 0);
@@ -105,6 +167,7 @@ private slots:
 
         fake->numbers.clear();
         form->lxButton4->click();
+        QVERIFY(test::operationsIdle(form.get()));
         QCOMPARE(form->iphinter->count(), 0);
         QCOMPARE(form->iphinter->currentText(), QString());
         QVERIFY(!listIsOpen(form->iphinter));
@@ -114,6 +177,7 @@ private slots:
         fake->listGateways({{3, "eth1", {"192.0.2.1"}}, {4, "eth2", {"0.0.0.0"}}});
         setFields(QStringLiteral("old"));
         form->lxButton5->click();
+        QVERIFY(test::operationsIdle(form.get()));
         QCOMPARE(entries(form->cobGateway), (QStringList{"192.0.2.1", "0.0.0.0"}));
         QCOMPARE(form->cobGateway->currentIndex(), 0);
         QVERIFY(listIsOpen(form->cobGateway));
@@ -181,6 +245,7 @@ private slots:
     void failedGatewayQueriesKeepTheList() {
         listTwoGateways();
         form->lxButton5->click();
+        QVERIFY(test::operationsIdle(form.get()));
         form->cobGateway->hidePopup();
         form->cobGateway->setCurrentIndex(2);
         const QStringList before = entries(form->cobGateway);
@@ -189,6 +254,7 @@ private slots:
         fake->gatewayAnswer.status = GatewayQuery::Status::RoutesUnreadable;
         setFields(QStringLiteral("old"));
         form->lxButton5->click();
+        QVERIFY(test::operationsIdle(form.get()));
         QCOMPARE(entries(form->cobGateway), before);
         QCOMPARE(form->cobGateway->currentText(), QStringLiteral("192.0.2.254"));
         QVERIFY(!listIsOpen(form->cobGateway));
@@ -217,15 +283,19 @@ private slots:
         for (const auto& address : system->ownIpv6Addresses())
             expected << QString::fromStdString(formatIpv6(address));
         real.lxButton3->click();
+        QVERIFY(test::operationsIdle(&real));
         QCOMPARE(entries(real.Edit1), expected);
         QCOMPARE(real.editIP->text(), expected.value(0));
 
         real.lxButton4->click();
+
+        QVERIFY(test::operationsIdle(&real));
         QCOMPARE(real.iphinter->count(), int(system->hardwareAdapters().size()));
         real.iphinter->hidePopup();
 
         const GatewayQuery query = system->gateways();
         real.Button11Click();
+        QVERIFY(test::operationsIdle(&real));
         if (query.status == GatewayQuery::Status::Listed) {
             // Interfaces with IPv6 routers only follow all others.
             QStringList gateways, ipv6Only;

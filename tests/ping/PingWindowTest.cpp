@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/TForm1.h"
+#include "controls/OperationRunner.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
 #include "net/TNxIcmpClient.h"
@@ -8,6 +9,7 @@
 #include "tests/support/FakeWinsock.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
+#include "tests/support/WaitForOperations.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -59,6 +61,7 @@ class PingWindowTest : public QObject {
     std::unique_ptr<test::ScriptedEcho> echo; // made before the window when a test scripts the network
     Windows windows;
     TForm1* form = nullptr;
+    std::shared_ptr<test::Gate> gate = std::make_shared<test::Gate>();
 
     void open(bool scripted) {
         windows = Windows{};
@@ -73,7 +76,10 @@ class PingWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(form));
     }
 
-    void start() { QTest::mouseClick(form->PingButton, Qt::LeftButton); }
+    void start() {
+        QTest::mouseClick(form->PingButton, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
+    }
 
 private slots:
     void init() {
@@ -83,6 +89,8 @@ private slots:
 
     void cleanup() {
         windows = Windows{};
+        gate->open();
+        QVERIFY(OperationRunner::waitForWorkers(5000));
         echo.reset();
         notices.reset();
         winsock.reset();
@@ -177,6 +185,7 @@ private slots:
         form->edHost->setText(QStringLiteral("127.0.0.1"));
         form->edHost->setFocus();
         QTest::keyClick(form->edHost, Qt::Key_Return);
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(form->lstReplies->count(), 11); // ten lines and the summary
         QCOMPARE(form->edHost->text(), QStringLiteral("127.0.0.1"));
         QCOMPARE(form->lstReplies->item(9)->text().left(25), QStringLiteral("72 bytes - icmp_seq=3498 "));
@@ -190,10 +199,47 @@ private slots:
             form->SpinEdit1->setFocus();
             form->SpinEdit1->setText(typed);
             QTest::keyClick(form->SpinEdit1, Qt::Key_Return, Qt::ControlModifier);
+            QVERIFY(test::operationsIdle(form));
             QCOMPARE(form->SpinEdit1->text(), QStringLiteral("1"));
             QCOMPARE(form->lstReplies->count(), 1);
             QVERIFY(notices->shown.empty());
         }
+    }
+
+    void linesArriveOneByOneAndEscapeEndsTheRunAfterTheRequestInFlight() {
+        open(true);
+        gate = std::make_shared<test::Gate>();
+        echo->failSend = [held = gate](int index) {
+            if (index == 1) held->wait();
+            return 0;
+        };
+        form->edHost->setText(QStringLiteral("127.0.0.1"));
+        form->SpinEdit1->setText(QStringLiteral("5"));
+        test::LivenessProbe probe(form->lstReplies);
+        QTest::mouseClick(form->PingButton, Qt::LeftButton);
+        QTRY_COMPARE(form->lstReplies->count(), 1); // while request 2 is held
+        QTRY_VERIFY(probe.ticks >= 5 && probe.paints >= 1);
+        QTest::mouseClick(form->PingButton, Qt::LeftButton); // held off, not queued
+        QTest::keyClick(form->edHost, Qt::Key_Escape);
+        QVERIFY(form->Operations->busy()); // the request in flight still ends
+        gate->open();
+        QVERIFY(test::operationsIdle(form));
+        QCOMPARE(form->lstReplies->count(), 3); // two lines and the summary of the two
+        QVERIFY(form->lstReplies->item(1)->text().startsWith(QStringLiteral("72 bytes - icmp_seq=3490 ")));
+        QVERIFY(form->lstReplies->item(2)->text().startsWith(QStringLiteral("--- 2 gesendet, 2 empfangen")));
+        QTest::qWait(50);
+        QCOMPARE(echo->sent.size(), size_t(2));
+        QVERIFY(notices->shown.empty());
+    }
+
+    void theListKeepsTheNewestLineInView() {
+        open(true);
+        form->edHost->setText(QStringLiteral("127.0.0.1"));
+        form->SpinEdit1->setText(QStringLiteral("30"));
+        start();
+        QCOMPARE(form->lstReplies->count(), 31); // and the summary
+        const QRect last = form->lstReplies->visualItemRect(form->lstReplies->item(30));
+        QVERIFY(form->lstReplies->viewport()->rect().contains(last));
     }
 
     void spinEditTakesOnlyNumberKeys() {

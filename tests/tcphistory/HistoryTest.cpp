@@ -240,3 +240,27 @@ TEST_F(HistoryTest, IndexRecordsWhatTheScanOverEveryRowRecords) {
     }
     EXPECT_GT(appended, 500);
 }
+
+TEST_F(HistoryTest, APollOutdatedByASwitchOrAClearChangesNothing) {
+    table.rows = {listening(135)};
+    std::vector<TTcpConnStatus> list;
+    ReadTcpConnections(table, &list);
+    for (bool clear : {false, true}) {
+        history.setListening(true);
+        const unsigned poll = history.beginTick();
+        EXPECT_FALSE(history.timerOn());
+        if (clear)
+            history.clear();
+        else
+            history.setListening(false);
+        const std::vector<Row> before = history.rows();
+        history.endTick(poll, list);
+        EXPECT_EQ(history.rows(), before);
+        EXPECT_FALSE(history.timerOn());
+    }
+    history.setListening(true);
+    history.endTick(history.beginTick(), list);
+    EXPECT_TRUE(history.timerOn());
+    ASSERT_EQ(historyRows(), 2u); // marker, then the listener
+    EXPECT_EQ(row(2)[6], "listening");
+}

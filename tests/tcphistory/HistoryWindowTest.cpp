@@ -235,6 +235,7 @@ private slots:
         form->cbShowListeners->click();
         table->rows = {test::listening(20)};
         form->TimerTimer();
+        QTRY_VERIFY(!form->polling());
         const QString path = dir.filePath(QStringLiteral("history.xls"));
         dialog.answer = path;
         form->lxButton2->click();
@@ -309,6 +310,7 @@ private slots:
                        test::established(20, 4, 51234)};
         form->cbShowListeners->click();
         form->TimerTimer();
+        QTRY_VERIFY(!form->polling());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QVERIFY(!test::saveScreenshot(form.get(), QStringLiteral("TForm3")).isEmpty());
@@ -342,6 +344,7 @@ private slots:
         // The window polls the table the main window was given.
         windows.Form3->cbShowListeners->click();
         windows.Form3->TimerTimer();
+        QTRY_VERIFY(!windows.Form3->polling());
         QVERIFY(table->reads >= 1);
         windows.Form3->sbClear->click();
     }

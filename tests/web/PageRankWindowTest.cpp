@@ -1,7 +1,10 @@
+#include "controls/OperationRunner.h"
 #include "controls/TlxButton.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
+#include "tests/support/WaitForOperations.h"
 #include "tests/web/ScriptedHttpServer.h"
+#include "tests/web/SilentServer.h"
 #include "web/TForm4.h"
 
 #include <QApplication>
@@ -165,6 +168,7 @@ private slots:
         notices->onShow = [&](const test::ShownBox&) { focusWhileShown = QApplication::focusWidget(); };
         form->Edit4->setText(QStringLiteral("3"));
         QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(notices->shown.size(), std::size_t(1));
         QCOMPARE(notices->shown[0].kind, test::ShownBox::Kind::Information);
         QCOMPARE(notices->shown[0].text,
@@ -181,8 +185,10 @@ private slots:
         open();
         form->Edit3->setText(QStringLiteral("abc.def"));
         QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(form->Edit4->text(), QStringLiteral("5"));
         QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(form->Edit4->text(), QStringLiteral("0"));
         QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
 
@@ -203,8 +209,10 @@ private slots:
         open();
         form->Edit3->setText(QStringLiteral("a b#c"));
         QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
         form->Edit3->setText(QString::fromUtf8("bücher.example/äö"));
         QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(form->Edit4->text(), QStringLiteral("3"));
         const auto requests = server->requests();
         QCOMPARE(requests.size(), std::size_t(2));
@@ -220,12 +228,27 @@ private slots:
                       server->host()));
     }
 
+    void aSilentServerEndsWithTheReadTimeoutAndKeepsTheRank() {
+        test::SilentServer silent(false);
+        qputenv("ORVEX_RANK_QUERY_URL", QByteArray::fromStdString("http://" + silent.host() + "/search"));
+        form->webTimeouts = {.connectMs = 400, .readMs = 400};
+        open();
+        form->Edit3->setText(QStringLiteral("abc.def"));
+        form->Edit4->setText(QStringLiteral("4"));
+        QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+        QVERIFY(form->Operations->busy());
+        QVERIFY(test::operationsIdle(form));
+        QCOMPARE(notices->texts(), QStringList{QString::fromUtf8("Zeitüberschreitung beim Lesen.")});
+        QCOMPARE(form->Edit4->text(), QStringLiteral("4"));
+    }
+
     void anHttpErrorReachesTheErrorReportAndKeepsTheRank() {
         server->addReply("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!");
         open();
         form->Edit3->setText(QStringLiteral("abc.def"));
         form->Edit4->setText(QStringLiteral("4"));
         QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(notices->shown.size(), std::size_t(1));
         QCOMPARE(notices->shown[0].kind, test::ShownBox::Kind::Error);
         QCOMPARE(notices->shown[0].caption, QStringLiteral("Orvex 1.7"));

@@ -1,13 +1,16 @@
 #include "app/Application.h"
 #include "app/TForm1.h"
 #include "app/TStatusBar.h"
+#include "controls/OperationRunner.h"
 #include "controls/TlxButton.h"
 #include "platform/ConnectionState.h"
 #include "platform/ProxySetting.h"
 #include "tests/net/NginxServer.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
+#include "tests/support/WaitForOperations.h"
 #include "tests/web/ScriptedHttpServer.h"
+#include "tests/web/SilentServer.h"
 #include "web/ServiceSettings.h"
 
 #include <QDir>
@@ -94,9 +97,14 @@ class PublicAddressTest : public QObject {
 
     QString panel() const { return form->StatusBar1->panelText(2); }
 
-    void query() { // Enter in the box's field, as a user starts it
+    void startQuery() { // Enter in the box's field, as a user starts it
         form->Edit10->setFocus();
         QTest::keyClick(form->Edit10, Qt::Key_Return);
+    }
+
+    void query() {
+        startQuery();
+        QVERIFY(test::operationsIdle(form));
     }
 
     void setFields(const QString& text) {
@@ -171,6 +179,7 @@ private slots:
         QFETCH(QByteArray, body);
         server->addReply(okReply(body.toStdString()));
         QTest::mouseClick(form->lxButton6, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
         QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
         expectFields(QStringLiteral("1.2.3.4"));
     }
@@ -302,6 +311,56 @@ private slots:
         QCOMPARE(notices->shown[0].caption, QStringLiteral("Orvex 1.7"));
         QCOMPARE(notices->shown[0].text, QStringLiteral("Socket-Fehler # 10061\r\nVerbindung abgelehnt."));
         expectFields(QStringLiteral("10.1.1.1"));
+    }
+
+    void aSilentServerEndsInTheErrorReportWhileTheWindowStaysAlive_data() {
+        QTest::addColumn<bool>("queueFull");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("no reply") << false << QString::fromUtf8("Zeitüberschreitung beim Lesen.");
+        QTest::newRow("no connection")
+            << true << QString::fromUtf8("Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.");
+    }
+
+    void aSilentServerEndsInTheErrorReportWhileTheWindowStaysAlive() {
+        QFETCH(bool, queueFull);
+        QFETCH(QString, report);
+        test::SilentServer silent(queueFull);
+        useService(silent.host());
+        form->webTimeouts = {.connectMs = 400, .readMs = 400};
+        setFields(QStringLiteral("10.1.1.1"));
+        test::LivenessProbe probe(form->Edit10);
+        startQuery();
+        QVERIFY(form->Operations->busy());
+        QTest::mouseClick(form->lxButton6, Qt::LeftButton); // held off, not queued
+        QVERIFY(test::operationsIdle(form));
+        QCOMPARE(notices->texts(), QStringList{report});
+        QCOMPARE(notices->shown[0].caption, QStringLiteral("Orvex 1.7"));
+        expectFields(QStringLiteral("10.1.1.1"));
+        QVERIFY2(probe.ticks >= 5 && probe.paints >= 1,
+                 qPrintable(QStringLiteral("%1 ticks, %2 paints").arg(probe.ticks).arg(probe.paints)));
+        QTest::qWait(50);
+        QCOMPARE(notices->shown.size(), std::size_t(1));
+    }
+
+    void escapeStopsAQueryAndTheNextOneUsesAFreshClient() {
+        test::SilentServer silent(false);
+        useService(silent.host());
+        setFields(QStringLiteral("10.1.1.1"));
+        startQuery();
+        QVERIFY(form->Operations->busy());
+        QTest::keyClick(form->Edit10, Qt::Key_Escape);
+        QVERIFY(!form->Operations->busy()); // let go at once
+        QTest::qWait(50);
+        expectFields(QStringLiteral("10.1.1.1"));
+        QVERIFY(notices->shown.empty());
+
+        useService(server->host());
+        server->addReply(okReply("198.51.100.9"));
+        query();
+        expectFields(QStringLiteral("198.51.100.9"));
+        silent.close(); // the stopped query's wait ends; what it read goes nowhere
+        QVERIFY(OperationRunner::waitForWorkers(5000));
+        QVERIFY(notices->shown.empty());
     }
 
     void proxyPanel_data() {

@@ -1,0 +1,259 @@
+#include "controls/OperationRunner.h"
+
+#include "controls/ErrorReport.h"
+#include "controls/Notifier.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QWidget>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace orvex {
+
+// Shared by the runner (UI thread) and the job's worker thread; lives as long as either holds it.
+struct OperationState {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> abandoned{false};
+    OperationRunner* runner = nullptr; // under mutex; null once the runner let go of the operation
+    OperationRunner::OnStop onStop = OperationRunner::OnStop::Abandon;
+    QPointer<QWidget> reportTo; // the window whose handler started the job; read on the UI thread
+};
+
+namespace {
+
+std::mutex workersMutex;
+std::condition_variable workersEnded;
+int workers = 0;
+
+void workerStarted() {
+    std::lock_guard lock(workersMutex);
+    ++workers;
+}
+
+void workerEnded() {
+    std::lock_guard lock(workersMutex);
+    --workers;
+    workersEnded.notify_all();
+}
+
+// Runs ui on the runner's thread while the runner and the operation are still wanted. Caller holds
+// state.mutex, so the runner cannot go away meanwhile.
+void queueLocked(const std::shared_ptr<OperationState>& state, std::function<void()> ui) {
+    if (state->runner == nullptr || state->abandoned) return;
+    QMetaObject::invokeMethod(
+        state->runner,
+        [state, ui = std::move(ui)] {
+            if (state->abandoned) return;
+            runGuarded(state->reportTo, ui);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+bool OperationContext::stopRequested() const {
+    return state_->stop;
+}
+
+void OperationContext::post(std::function<void()> ui) const {
+    std::lock_guard lock(state_->mutex);
+    queueLocked(state_, std::move(ui));
+}
+
+bool OperationContext::sleepFor(int ms) const {
+    std::unique_lock lock(state_->mutex);
+    state_->wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return state_->stop.load(); });
+    return !state_->stop;
+}
+
+OperationRunner::OperationRunner(QWidget* owner) : QObject(owner), owner_(owner) {
+    setObjectName(QStringLiteral("Operations"));
+    guard(owner);
+}
+
+OperationRunner::~OperationRunner() {
+    shutdown();
+}
+
+OperationRunner* OperationRunner::of(QWidget* window) {
+    for (QWidget* w = window; w != nullptr; w = w->parentWidget())
+        if (auto* runner = w->findChild<OperationRunner*>(QString(), Qt::FindDirectChildrenOnly))
+            return runner;
+    return nullptr;
+}
+
+void OperationRunner::guard(QWidget* window) {
+    guarded_.emplace_back(window);
+}
+
+bool OperationRunner::start(Job job, OnStop onStop) {
+    if (busy()) return false;
+    auto state = std::make_shared<OperationState>();
+    state->runner = this;
+    state->onStop = onStop;
+    // The error report and the final notices belong to the window that has the focus now: the one
+    // whose control started the job.
+    QWidget* active = QApplication::activeWindow();
+    state->reportTo = active != nullptr && isGuarded(active, nullptr) ? active : owner_.data();
+    current_ = state;
+    enterBusy();
+    workerStarted();
+    std::thread([state, job = std::move(job)]() mutable {
+        OperationContext context(state);
+        Completion completion;
+        QString failure;
+        bool failed = false;
+        try {
+            completion = job(context);
+        } catch (const std::exception& e) {
+            failed = true;
+            failure = QString::fromUtf8(e.what());
+        } catch (...) {
+            failed = true;
+            failure = QStringLiteral("Unbekannter Fehler");
+        }
+        job = nullptr; // what the job owned goes on this thread, not on the UI thread
+        if (failed) {
+            completion = [state, failure] {
+                notifier().error(state->reportTo, QString::fromUtf8(kApplicationTitle),
+                                 errorReportText(failure));
+            };
+        }
+        {
+            std::lock_guard lock(state->mutex);
+            if (state->runner != nullptr) {
+                OperationRunner* runner = state->runner;
+                QMetaObject::invokeMethod(
+                    runner, [runner, state, completion] { runner->finished(state, completion); },
+                    Qt::QueuedConnection);
+            }
+        }
+        completion = nullptr;
+        state.reset();
+        workerEnded();
+    }).detach();
+    return true;
+}
+
+void OperationRunner::stop() {
+    if (!current_) return;
+    std::shared_ptr<OperationState> state = current_;
+    {
+        std::lock_guard lock(state->mutex);
+        state->stop = true;
+        if (state->onStop == OnStop::Abandon) {
+            state->abandoned = true;
+            state->runner = nullptr;
+        }
+    }
+    state->wake.notify_all();
+    if (state->onStop == OnStop::Abandon) {
+        current_.reset();
+        leaveBusy();
+        emit idle();
+    }
+}
+
+void OperationRunner::shutdown() {
+    if (!current_) return;
+    std::shared_ptr<OperationState> state = std::move(current_);
+    {
+        std::lock_guard lock(state->mutex);
+        state->stop = true;
+        state->abandoned = true;
+        state->runner = nullptr;
+    }
+    state->wake.notify_all();
+    leaveBusy();
+}
+
+void OperationRunner::finished(const std::shared_ptr<OperationState>& state, Completion completion) {
+    if (state != current_) return;
+    {
+        std::lock_guard lock(state->mutex);
+        state->runner = nullptr; // a handler the job left behind posts nothing any more
+    }
+    current_.reset();
+    leaveBusy();
+    emit idle();
+    if (completion && !state->stop) runGuarded(state->reportTo, completion);
+}
+
+void OperationRunner::enterBusy() {
+    qApp->installEventFilter(this);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+void OperationRunner::leaveBusy() {
+    qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
+}
+
+bool OperationRunner::isGuarded(QObject* watched, QWidget** window) const {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr) return false;
+    QWidget* top = widget->window();
+    for (const QPointer<QWidget>& g : guarded_) {
+        if (g == top) {
+            if (window != nullptr) *window = top;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+        break;
+    default:
+        return false;
+    }
+    QWidget* window = nullptr;
+    if (!isGuarded(watched, &window)) return false;
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease ||
+        event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape) {
+            if (event->type() == QEvent::KeyPress) stop();
+            return true;
+        }
+        // The menu bar, whose "&Beenden" ends the program, hears Alt and takes its mnemonics as
+        // shortcuts; an Alt combination that is no shortcut reaches no control.
+        if (key->key() == Qt::Key_Alt) return false;
+        return !(event->type() == QEvent::ShortcutOverride && (key->modifiers() & Qt::AltModifier));
+    }
+    // The menu bar stays usable; the window's menu handlers ignore everything but ending the
+    // program while an operation runs.
+    for (QObject* o = watched; o != nullptr && o != window; o = o->parent())
+        if (qobject_cast<QMenuBar*>(o) != nullptr) return false;
+    return true;
+}
+
+int OperationRunner::runningWorkers() {
+    std::lock_guard lock(workersMutex);
+    return workers;
+}
+
+bool OperationRunner::waitForWorkers(int ms) {
+    std::unique_lock lock(workersMutex);
+    return workersEnded.wait_for(lock, std::chrono::milliseconds(ms), [] { return workers == 0; });
+}
+
+} // namespace orvex
