@@ -53,10 +53,7 @@ void TForm1::PingButtonClick() {
             view.clearReplies = [this, &operation] { operation.post([this] { lstReplies->clear(); }); };
             view.showFailure = [&failed] { failed = true; };
             view.addSummary = [this, &operation](const std::string& line) {
-                operation.post([this, line] {
-                    lstReplies->addItem(fromWinBytes(line));
-                    lstReplies->scrollToBottom();
-                });
+                operation.post([this, line] { lstReplies->addItem(fromWinBytes(line)); });
             };
             RunPingBox(
                 *icmp, host, countText,
@@ -74,7 +71,6 @@ void TForm1::PingButtonClick() {
                         }
                         for (const TReplyStatus& status : arrived)
                             ICMPReply(*ICMP, status);
-                        lstReplies->scrollToBottom();
                     });
                 },
                 view, [&operation] { return operation.stopRequested(); });

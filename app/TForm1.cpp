@@ -33,6 +33,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -249,6 +250,9 @@ void TForm1::buildBoxes() {
     lstReplies->setFont(pixelFont(QStringLiteral("Courier New"), 11));
     lstReplies->setUniformItemSizes(true);
     lstReplies->setStyleSheet(QStringLiteral("QListWidget::item { height: 14px; padding: 0px; }"));
+    // The newest line stays in view, also when a long line brings the horizontal scroll bar.
+    connect(lstReplies->verticalScrollBar(), &QScrollBar::rangeChanged, lstReplies,
+            [this](int, int maximum) { lstReplies->verticalScrollBar()->setValue(maximum); });
     PingButton = new TlxButton(QStringLiteral("Start"), QRect(304, 152, 65, 20), GroupBox4);
     PingButton->setObjectName(QStringLiteral("PingButton"));
     PingButton->setFont(tahoma12);
