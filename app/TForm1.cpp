@@ -306,9 +306,13 @@ void TForm1::buildStatusBar() {
 }
 
 void TForm1::bindHandlers() {
+    // A click that reaches a button while an operation runs (from an assistive tool, say) starts
+    // nothing, as the held-off mouse and keys do.
     auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
-        connect(button, &QAbstractButton::clicked, this,
-                [this, handler] { runGuarded(this, [&] { (this->*handler)(); }); });
+        connect(button, &QAbstractButton::clicked, this, [this, handler] {
+            if (Operations->busy()) return;
+            runGuarded(this, [&] { (this->*handler)(); });
+        });
     };
     onClick(lxButton1, &TForm1::lxButton1Click);
     onClick(lxButton2, &TForm1::lxButton2Click);

@@ -262,6 +262,7 @@ private slots:
         (*winsock)->names["host.example"] = {"192.0.2.44"};
         form->editHost->setText(QStringLiteral("host.example"));
         QTest::keyClick(form->editHost, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(form->editHost->text(), QStringLiteral("192.0.2.44"));
         // The count and the reply list belong to the Ping box: with no host, its notice shows.
         for (QWidget* field : std::initializer_list<QWidget*>{form->SpinEdit1, form->lstReplies}) {

@@ -230,6 +230,7 @@ private slots:
             }
             c.combo->setFocus();
             QTest::keyClick(c.combo->lineEdit(), Qt::Key_Return, Qt::ControlModifier);
+            QVERIFY(test::operationsIdle(form.get()));
             for (QComboBox* combo : {form->Edit1, form->iphinter, form->cobGateway})
                 QCOMPARE(entries(combo), combo == c.combo ? c.filled : QStringList());
         }

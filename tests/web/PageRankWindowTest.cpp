@@ -117,6 +117,7 @@ private slots:
         QVERIFY(server->requests().empty());
         server->addReply(okReply("Rank_1:1:5"));
         QTest::keyClick(form->windowHandle(), Qt::Key_Return, Qt::ControlModifier); // presses OK
+        QVERIFY(test::operationsIdle(form));
         QCOMPARE(form->Edit4->text(), QStringLiteral("5"));
         QCOMPARE(server->requests().size(), std::size_t(1));
     }
