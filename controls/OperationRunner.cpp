@@ -107,7 +107,19 @@ bool OperationRunner::start(Job job, OnStop onStop) {
     current_ = state;
     enterBusy();
     workerStarted();
-    std::thread([state, job = std::move(job)]() mutable {
+    try {
+        runWorker(state, std::move(job));
+    } catch (...) { // no thread to be had: nothing runs, and the handler's guard reports it
+        workerEnded();
+        current_.reset();
+        leaveBusy();
+        throw;
+    }
+    return true;
+}
+
+void OperationRunner::runWorker(std::shared_ptr<OperationState> state, Job job) {
+    std::thread([state = std::move(state), job = std::move(job)]() mutable {
         OperationContext context(state);
         Completion completion;
         QString failure;
@@ -141,7 +153,6 @@ bool OperationRunner::start(Job job, OnStop onStop) {
         state.reset();
         workerEnded();
     }).detach();
-    return true;
 }
 
 void OperationRunner::stop() {

@@ -93,6 +93,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    static void runWorker(std::shared_ptr<OperationState> state, Job job);
     void finished(const std::shared_ptr<OperationState>& state, Completion completion);
     void enterBusy();
     void leaveBusy();
