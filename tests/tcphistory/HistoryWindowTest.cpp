@@ -261,6 +261,7 @@ private slots:
         form->cbShowListeners->click();
         table->rows = {test::listening(20)};
         form->TimerTimer();
+        QTRY_VERIFY(!form->polling());
         form->sgConnHist->setFocus();
         QTest::keyClick(form->sgConnHist, Qt::Key_S); // plain letters are no shortcuts
         QTest::keyClick(form->sgConnHist, Qt::Key_L);
