@@ -9,6 +9,7 @@
 #include "tests/support/FakeWinsock.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
+#include "tests/support/WaitForOperations.h"
 #include "tests/tcphistory/FakeTcpTable.h"
 
 #include <QCheckBox>
@@ -227,6 +228,36 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QVERIFY(form->cbShowListeners->isChecked());
         QCOMPARE(gridRow(form->sgConnHist, 1).at(3), QStringLiteral("40000"));
+    }
+
+    void aSlowTableReadKeepsTheWindowAliveAndAClearOutdatesIt() {
+        // A table whose read waits until the test opens the gate.
+        struct SlowTable : test::FakeTcpTable {
+            std::shared_ptr<test::Gate> gate = std::make_shared<test::Gate>();
+            bool read(std::vector<TcpRow>& out, TcpStateMask states) override {
+                auto held = gate;
+                held->wait();
+                return FakeTcpTable::read(out, states);
+            }
+        };
+        auto slow = std::make_shared<SlowTable>();
+        slow->rows = {test::listening(135)};
+        form = std::make_unique<TForm3>(nullptr, slow);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->cbShowListeners->click();
+        for (bool clear : {false, true}) {
+            slow->gate = std::make_shared<test::Gate>();
+            test::LivenessProbe probe(form->sgConnHist);
+            form->TimerTimer();
+            QVERIFY(form->polling());
+            QTRY_VERIFY(probe.ticks >= 5 && probe.paints >= 1);
+            if (clear) form->sbClear->click(); // the read under way no longer counts
+            slow->gate->open();
+            QTRY_VERIFY(!form->polling());
+            QCOMPARE(form->sgConnHist->model()->rowCount(), clear ? 1 : 3);
+            QCOMPARE(form->Timer->isActive(), !clear);
+        }
     }
 
     void savesTheWholeTable() {

@@ -236,9 +236,11 @@ private slots:
         open();
         form->Edit3->setText(QStringLiteral("abc.def"));
         form->Edit4->setText(QStringLiteral("4"));
+        test::LivenessProbe probe(form->Edit4);
         QTest::mouseClick(form->lxButton8, Qt::LeftButton);
         QVERIFY(form->Operations->busy());
         QVERIFY(test::operationsIdle(form));
+        QVERIFY(probe.ticks >= 5 && probe.paints >= 1); // while the query waited
         QCOMPARE(notices->texts(), QStringList{QString::fromUtf8("Zeitüberschreitung beim Lesen.")});
         QCOMPARE(form->Edit4->text(), QStringLiteral("4"));
     }
