@@ -232,6 +232,11 @@ bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
+    case QEvent::InputMethod: // composed text changes a field as typing does
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
         break;
     default:
         return false;
