@@ -40,12 +40,12 @@ std::string PingSummaryLine(std::span<const TReplyStatus> replies, bool failed) 
     const std::size_t lost = sent - received;
     std::size_t loss = lost * 100 / sent;
     if (lost > 0 && loss == 0) loss = 1;
-    std::string line = "--- " + std::to_string(sent) + " gesendet, " + std::to_string(received) +
-                       " empfangen, " + std::to_string(loss) + " % Verlust";
+    std::string line = "--- " + std::to_string(received) + "/" + std::to_string(sent) + " beantwortet, " +
+                       std::to_string(loss) + " % Verlust";
     if (received == 0) return line;
     const std::uint64_t average = (total + received / 2) / received;
-    return line + ", Zeit min/\xD8/max = " + std::to_string(least) + "/" + std::to_string(average) + "/" +
-           std::to_string(most) + " ms";
+    return line + ", \xD8 " + std::to_string(average) + " ms (" + std::to_string(least) + "-" +
+           std::to_string(most) + ")";
 }
 
 int RunPingBox(TNxIcmpClient& icmp, const std::string& host, const std::string& countText,

@@ -25,11 +25,12 @@ extern const char* const kPingFailureText;
 std::string PingReplyLine(const TReplyStatus& status);
 
 // The line that closes a run, in Windows-1252 bytes like the reply lines (Ø is the byte 0xD8):
-//   "--- 10 gesendet, 9 empfangen, 10 % Verlust, Zeit min/Ø/max = 1/3/9 ms"
+//   "--- 9/10 beantwortet, 10 % Verlust, Ø 3 ms (1-9)"
+// (short enough to fit the reply list at the usual counts: the average, then the range).
 // replies are the records of the finished requests, in order. Sent counts them, received the echo
 // answers among them (unreachable and time-exceeded messages come from a router, not from the
 // host, and count as lost, as with ping). Loss is the whole percent of unanswered requests rounded
-// down, except that a run with any request unanswered never shows 0 %. min/avg/max are the
+// down, except that a run with any request unanswered never shows 0 %. Average and range are the
 // round-trip times of the echo answers (timeouts do not enter), the average rounded to the nearest
 // millisecond; a run without any answer ends after "Verlust". Empty when no line is due: after the
 // failure box, and when fewer than two requests finished (a run of one request, whose line says it

@@ -56,27 +56,26 @@ TEST(PingSummaryLine, CountsLossAndTimes) {
         bool failed;
         std::string line;
     } cases[] = {
-        {"one lost of ten", nine, false,
-         "--- 10 gesendet, 9 empfangen, 10 % Verlust, Zeit min/\xD8/max = 1/3/9 ms"},
+        {"one lost of ten", nine, false, "--- 9/10 beantwortet, 10 % Verlust, \xD8 3 ms (1-9)"},
         {"all answered, average rounded",
          {answer(1), answer(2)},
          false,
-         "--- 2 gesendet, 2 empfangen, 0 % Verlust, Zeit min/\xD8/max = 1/2/2 ms"},
+         "--- 2/2 beantwortet, 0 % Verlust, \xD8 2 ms (1-2)"},
         {"a third lost, rounded down",
          {answer(5), timeout, answer(6)},
          false,
-         "--- 3 gesendet, 2 empfangen, 33 % Verlust, Zeit min/\xD8/max = 5/6/6 ms"},
+         "--- 2/3 beantwortet, 33 % Verlust, \xD8 6 ms (5-6)"},
         {"two thirds lost",
          {timeout, unreachable, answer(0)},
          false,
-         "--- 3 gesendet, 1 empfangen, 66 % Verlust, Zeit min/\xD8/max = 0/0/0 ms"},
+         "--- 1/3 beantwortet, 66 % Verlust, \xD8 0 ms (0-0)"},
         {"one of a thousand lost is not 0 %", thousand, false,
-         "--- 1000 gesendet, 999 empfangen, 1 % Verlust, Zeit min/\xD8/max = 0/0/0 ms"},
-        {"nothing answered", {timeout, unreachable}, false, "--- 2 gesendet, 0 empfangen, 100 % Verlust"},
+         "--- 999/1000 beantwortet, 1 % Verlust, \xD8 0 ms (0-0)"},
+        {"nothing answered", {timeout, unreachable}, false, "--- 0/2 beantwortet, 100 % Verlust"},
         {"stopped after two of ten",
          {answer(7), timeout},
          false,
-         "--- 2 gesendet, 1 empfangen, 50 % Verlust, Zeit min/\xD8/max = 7/7/7 ms"},
+         "--- 1/2 beantwortet, 50 % Verlust, \xD8 7 ms (7-7)"},
         {"a run of one", {answer(3)}, false, ""},
         {"stopped before the first request finished", {}, false, ""},
         {"stopped after the first request", {timeout}, false, ""},
@@ -124,7 +123,7 @@ TEST(PingRun, CountsLinesAndSequenceNumbersAcrossRuns) {
     Box box;
     EXPECT_EQ(box.run("127.0.0.1", "3"), 3);
     ASSERT_EQ(box.lines.size(), 4u);
-    const std::string summary = "--- 3 gesendet, 3 empfangen, 0 % Verlust, Zeit min/\xD8/max = ";
+    const std::string summary = "--- 3/3 beantwortet, 0 % Verlust, \xD8 ";
     EXPECT_EQ(box.lines[3].substr(0, summary.size()), summary);
     for (int i = 0; i < 3; ++i) {
         const std::string head = "72 bytes - icmp_seq=" + std::to_string(3489 + i) + " - ttl=64 - time";
@@ -188,7 +187,7 @@ TEST(PingRun, TimeoutsAreLinesNotFailures) {
     const std::string head = "0 bytes - icmp_seq=3489 - ttl=0 - time=";
     ASSERT_EQ(box.lines[0].substr(0, head.size()), head);
     EXPECT_GE(std::stoi(box.lines[0].substr(head.size())), 999);
-    EXPECT_EQ(box.lines[2], "--- 2 gesendet, 0 empfangen, 100 % Verlust");
+    EXPECT_EQ(box.lines[2], "--- 0/2 beantwortet, 100 % Verlust");
     EXPECT_EQ(box.failures, 0);
 }
 
@@ -198,7 +197,7 @@ TEST(PingRun, AStopEndsTheRunBeforeTheNextRequest) {
     box.stop = [&] { return ++asked > 2; };
     EXPECT_EQ(box.run("127.0.0.1", "10"), 2);
     ASSERT_EQ(box.lines.size(), 3u);
-    const std::string summary = "--- 2 gesendet, 2 empfangen, 0 % Verlust, Zeit ";
+    const std::string summary = "--- 2/2 beantwortet, 0 % Verlust, \xD8 ";
     EXPECT_EQ(box.lines[2].substr(0, summary.size()), summary);
     EXPECT_EQ(box.echo.sent.size(), 2u);
     box.stop = [] { return true; }; // before the first request: no line at all
