@@ -2,6 +2,7 @@
 #include "app/FirstPaint.h"
 #include "app/TForm1.h"
 #include "controls/ErrorReport.h"
+#include "controls/Fonts.h"
 #include "controls/Notifier.h"
 #include "controls/OperationRunner.h"
 #include "platform/Exception.h"
@@ -14,6 +15,7 @@
 
 int main(int argc, char* argv[]) {
     using namespace orvex;
+    readFontConfigurationAhead();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvex"));
     QApplication::setOrganizationName(QStringLiteral("orvex"));

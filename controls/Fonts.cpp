@@ -5,12 +5,34 @@
 #include <QGuiApplication>
 #include <QWidget>
 
+#include <fontconfig/fontconfig.h>
+
+#include <future>
+
 namespace orvex {
+
+namespace {
+
+// Set once by readFontConfigurationAhead(), waited for before Qt first asks fontconfig.
+std::future<void>& configurationRead() {
+    static std::future<void> read;
+    return read;
+}
+
+} // namespace
+
+void readFontConfigurationAhead() {
+    std::future<void>& read = configurationRead();
+    if (read.valid()) return;
+    // fontconfig keeps the configuration it loads for the whole process; Qt's FcInit() finds it.
+    read = std::async(std::launch::async, [] { FcInit(); });
+}
 
 void loadWindowsFonts() {
     static bool loaded = false;
     if (loaded) return;
     loaded = true;
+    if (configurationRead().valid()) configurationRead().wait();
     for (const char* path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf",
                              "/usr/share/wine/fonts/ms_sans_serif.ttf"}) {
         if (QFile::exists(QString::fromLatin1(path)))

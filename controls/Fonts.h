@@ -10,6 +10,12 @@ class QWidget;
 
 namespace orvex {
 
+// Starts reading the system's font configuration (fontconfig's files and caches, a few
+// milliseconds) on a thread of its own, so that it overlaps the start of the application (the
+// window system connection); loadWindowsFonts() waits for it. Call it first in main, before any font
+// is used; calling it again does nothing.
+void readFontConfigurationAhead();
+
 void loadWindowsFonts();
 
 // A font of the given family with a character height in pixels, as the window definitions give it.
