@@ -7,6 +7,7 @@ packages=(
     # build
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
+    libfontconfig-dev libxcb1-dev # fontconfig read ahead at start-up; the start-up mark's X round trip
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     # run: fonts with Windows metrics, the virtual display for machines without one
