@@ -3,6 +3,7 @@
 #include "app/TForm2.h"
 #include "app/TForm5.h"
 #include "app/TStatusBar.h"
+#include "controls/CrispFrame.h"
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
@@ -250,6 +251,7 @@ void TForm1::buildBoxes() {
     lstReplies->setFont(pixelFont(QStringLiteral("Courier New"), 11));
     lstReplies->setUniformItemSizes(true);
     lstReplies->setStyleSheet(QStringLiteral("QListWidget::item { height: 14px; padding: 0px; }"));
+    keepFrameCrisp(lstReplies);
     // The newest line stays in view, also when a long line brings the horizontal scroll bar.
     connect(lstReplies->verticalScrollBar(), &QScrollBar::rangeChanged, lstReplies,
             [this](int, int maximum) { lstReplies->verticalScrollBar()->setValue(maximum); });

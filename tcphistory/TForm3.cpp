@@ -1,5 +1,6 @@
 #include "tcphistory/TForm3.h"
 
+#include "controls/CrispFrame.h"
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
@@ -143,6 +144,7 @@ void TForm3::buildControls() {
     setFixedText(cbShowListeners);
 
     sgConnHist = new QTableView(stStart);
+    keepFrameCrisp(sgConnHist);
     sgConnHist->setTextElideMode(Qt::ElideNone); // a cell cuts its text off, as grid cells do
     sgConnHist->setObjectName(QStringLiteral("sgConnHist"));
     // Named for itself, not after the box, whose caption carries the changing start time.

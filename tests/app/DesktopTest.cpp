@@ -35,6 +35,7 @@
 #include <QToolButton>
 #include <QtGui/private/qguiapplication_p.h>
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
@@ -240,6 +241,43 @@ private slots:
         QVERIFY(version);
         check(about, QStringLiteral("about-window"), {{version, version->rect()}});
         about->hide();
+    }
+
+    // The reply list's and the history grid's frames keep all four lines at this run's pixel ratio
+    // (the tests also run at 1.5 and 2); at fractional ratios lines fell where the rounded clip or
+    // the viewport covers them.
+    void listAndGridFramesKeepEveryLine() {
+        create();
+        for (QAbstractScrollArea* area :
+             std::initializer_list<QAbstractScrollArea*>{form->lstReplies, form->Form3->sgConnHist}) {
+            QWidget* window = area->window();
+            const QImage image = shown(window, QStringLiteral("frame-lines-") + window->objectName());
+            QVERIFY(!image.isNull());
+            const qreal ratio = image.devicePixelRatio();
+            // Whether any device pixel of the logical pixel (x, y) stands out from the white around.
+            auto drawn = [&](int x, int y) {
+                for (int dy = int(std::floor(y * ratio)); dy < int(std::ceil((y + 1) * ratio)); ++dy)
+                    for (int dx = int(std::floor(x * ratio)); dx < int(std::ceil((x + 1) * ratio)); ++dx) {
+                        const QRgb c = image.pixel(dx, dy);
+                        if (765 - qRed(c) - qGreen(c) - qBlue(c) > 60) return true;
+                    }
+                return false;
+            };
+            const QRect r = inWindow(area, area->rect());
+            for (int y = r.top() + 3; y <= r.bottom() - 3; ++y)
+                for (int x : {r.left(), r.right()})
+                    QVERIFY2(drawn(x, y), qPrintable(QStringLiteral("%1: no frame line at (%2, %3)")
+                                                         .arg(area->objectName())
+                                                         .arg(x)
+                                                         .arg(y)));
+            for (int x = r.left() + 3; x <= r.right() - 3; ++x)
+                for (int y : {r.top(), r.bottom()})
+                    QVERIFY2(drawn(x, y), qPrintable(QStringLiteral("%1: no frame line at (%2, %3)")
+                                                         .arg(area->objectName())
+                                                         .arg(x)
+                                                         .arg(y)));
+            window->hide();
+        }
     }
 
     void fieldsTakeTheirBoxFontWhateverTheDesktopFont() {
