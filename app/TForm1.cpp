@@ -70,7 +70,7 @@ template <class Control> Control* place(QWidget* parent, const char* name, QRect
     return control;
 }
 
-// List entries of a fixed height, as the combo boxes' lists are defined with.
+// List entries of one fixed height, whatever the style would give each row.
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
     FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}

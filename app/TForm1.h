@@ -113,7 +113,7 @@ public:
     // How long the public-address query may wait for its connection and for each read.
     WebTimeouts webTimeouts;
 
-    // Handlers (Part names kept so the window reads like its definition).
+    // Handlers, named after the control and its event (lxButton6Click: lxButton6 clicked).
     void FormCreate();
     void FormShow();
     void Timer1Timer();

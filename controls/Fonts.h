@@ -18,7 +18,7 @@ void readFontConfigurationAhead();
 
 void loadWindowsFonts();
 
-// A font of the given family with a character height in pixels, as the window definitions give it.
+// A font of the given family with a character height in pixels, the unit the window layouts use.
 // At device pixel ratios above 1 a face made from bitmap strikes is replaced by a scalable one
 // (scalableFace).
 QFont pixelFont(const QString& family, int pixels, bool bold = false);

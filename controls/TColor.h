@@ -1,4 +1,4 @@
-// Colours as the window definitions give them: 24-bit numbers with red in the low byte, green in
+// Colours as the windows set them: 24-bit numbers with red in the low byte, green in
 // the middle byte and blue in the high byte, or one of the platform's system colours, which are
 // resolved against the application palette each time they are drawn.
 #pragma once
@@ -14,7 +14,7 @@ struct TColor {
     std::uint32_t value = 0;
 
     constexpr TColor() = default;
-    // Implicit, so a window definition's number reads as written: setColorGradient(15790320).
+    // Implicit, so a colour number is passed as it is: setColorGradient(15790320).
     constexpr TColor(std::uint32_t number) : value(number) {}
 
     constexpr bool isSystem() const { return (value & 0xFF000000u) == 0xFF000000u; }

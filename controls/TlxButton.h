@@ -18,8 +18,8 @@ public:
     // Construction values: 75 x 24, body clWindow, the property values listed below.
     explicit TlxButton(QWidget* parent = nullptr);
 
-    // Caption and geometry as the window definitions list them, with the settings every button of
-    // the program shares (applyProgramButtonSettings).
+    // A button with its caption and geometry in window pixels, and the settings every button of the
+    // program shares (applyProgramButtonSettings).
     TlxButton(const QString& caption, const QRect& geometry, QWidget* parent);
 
     // Every setter stores the value and repaints when it changed.

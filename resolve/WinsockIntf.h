@@ -31,7 +31,7 @@ class TWinsockIntfBase {
 public:
     virtual ~TWinsockIntfBase() = default;
 
-    // The slots in the order of the original interface table. Names in parentheses so that the
+    // One slot per socket function, in the table's fixed order. Names in parentheses so that the
     // platform's byte-order macros do not expand here.
     virtual int connect(TSocket s, const sockaddr* name, socklen_t length) = 0;
     virtual const hostent* gethostbyaddr(const void* address, int length, int family) = 0;

@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
     libfontconfig-dev libxcb1-dev # fontconfig read ahead at start-up; the start-up mark's X round trip
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     # run: fonts with Windows metrics, the virtual display for machines without one
     fonts-liberation fonts-dejavu-core fonts-wine
     xvfb xauth xdotool imagemagick
