@@ -44,7 +44,9 @@ public:
     using ENxException::ENxException;
 };
 
-// "Fehler bei der Winsock-Initialisierung."
+// "Fehler bei der Winsock-Initialisierung." The Linux stack has no sockets library to start, so
+// only a stack factory that fails (SetStackFactory, in tests) raises it; it stays in the
+// ENxStackError family for callers that catch it.
 class ENxStackInitializationFailed : public ENxStackError {
 public:
     using ENxStackError::ENxStackError;
@@ -115,8 +117,6 @@ inline constexpr const char* kCouldNotBindSocket =
 inline constexpr const char* kInvalidPortRange = "Ungültiger Port-Bereich (%d - %d)";
 inline constexpr const char* kCanNotBindPortInRange = "Port-Beriech (%d - %d) kann nicht eingebunden werden";
 inline constexpr const char* kConnClosedGracefully = "Die Verbindung wurde erfolgreich geschlossen.";
-inline constexpr const char* kLoadLibraryFailed = "Fehler beim Laden einer Winsock2-Bibliothek (%s)";
-inline constexpr const char* kCallStubFailed = "Fehler beim Aufruf einer Winsock2-Bibliotheksfunktion %s";
 } // namespace nxtext
 
 } // namespace orvex

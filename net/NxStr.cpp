@@ -38,13 +38,6 @@ bool endsWithText(std::string_view s, std::string_view suffix) {
     return s.size() >= suffix.size() && sameText(s.substr(s.size() - suffix.size()), suffix);
 }
 
-std::size_t findText(std::string_view haystack, std::string_view needle) {
-    if (needle.size() > haystack.size()) return std::string_view::npos;
-    for (std::size_t i = 0; i + needle.size() <= haystack.size(); ++i)
-        if (sameText(haystack.substr(i, needle.size()), needle)) return i;
-    return std::string_view::npos;
-}
-
 std::string_view trimLeft(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size() && static_cast<unsigned char>(s[i]) <= ' ')

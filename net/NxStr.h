@@ -13,7 +13,6 @@ bool sameText(std::string_view a, std::string_view b);   // equal without regard
 int compareText(std::string_view a, std::string_view b); // <0, 0, >0 without regard to case
 bool startsWithText(std::string_view s, std::string_view prefix);
 bool endsWithText(std::string_view s, std::string_view suffix);
-std::size_t findText(std::string_view haystack, std::string_view needle); // npos when absent
 
 // Trimming removes blanks and control characters (everything up to ' '), as the toolkit's Trim.
 std::string_view trim(std::string_view s);

@@ -145,12 +145,6 @@ void TNxCookieRFC2965::LoadAttribute(const Attribute& a) {
     }
 }
 
-TNxNetscapeCookie* TNxCookieList::Find(std::string_view name) const {
-    for (const auto& c : Cookies)
-        if (sameText(c->CookieName, name)) return c.get();
-    return nullptr;
-}
-
 void TNxCookieList::Put(std::unique_ptr<TNxNetscapeCookie> cookie) {
     for (auto& c : Cookies)
         if (sameText(c->CookieName, cookie->CookieName)) {

@@ -78,7 +78,6 @@ private:
 // The cookies of one domain, keyed by name without regard to case, in insertion order.
 class TNxCookieList {
 public:
-    TNxNetscapeCookie* Find(std::string_view name) const;
     // Replaces a cookie of the same name, or appends.
     void Put(std::unique_ptr<TNxNetscapeCookie> cookie);
     // Deletes the cookies for which `expired` holds; returns how many went.

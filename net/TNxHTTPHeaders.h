@@ -19,7 +19,6 @@ public:
     virtual ~TNxAuthentication() = default;
     // The value of the "Authorization" line.
     virtual std::string Authentication() const = 0;
-    virtual std::string Scheme() const = 0;
     virtual void Reset() {
         Username.clear();
         Password.clear();
@@ -31,7 +30,6 @@ public:
 class TNxBasicAuthentication : public TNxAuthentication {
 public:
     std::string Authentication() const override { return "Basic " + base64Encode(Username + ":" + Password); }
-    std::string Scheme() const override { return "Basic"; }
 };
 
 struct TNxProxyConnectionInfo {
@@ -122,7 +120,8 @@ class TNxHTTPResponse : public TNxResponseHeaderInfo {
 public:
     // The second blank-separated token of the status line, or -1.
     int ResponseCode() const;
-    // "1.0" or "1.1", from characters 6 to 8 of the status line.
+    // "1.0" or "1.1", from characters 6 to 8 of the status line. Part of the reply's fields for
+    // callers; the client itself does not read it, keep-alive follows its own ProtocolVersion.
     std::string ResponseVersion() const;
 
     std::string ResponseText; // the status line as received

@@ -45,7 +45,6 @@ inline constexpr int WSAECONNRESET = 10054;
 inline constexpr int WSAESHUTDOWN = 10058;
 inline constexpr int WSAETIMEDOUT = 10060;
 inline constexpr int WSAECONNREFUSED = 10061;
-inline constexpr int WSANOTINITIALISED = 10093;
 inline constexpr int WSAHOST_NOT_FOUND_CODE = 11001;
 
 // A socket list for WaitSockets; holds at most kMaxWaitSockets.

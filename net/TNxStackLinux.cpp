@@ -379,22 +379,28 @@ int TNxStackLinux::PlatformErrorCode() {
     return lastPlatformCode;
 }
 
-void TNxStackLinux::PeerName(TNxSocket socket, int& family, std::string& address, int& port) {
+namespace {
+
+// The far or near end of a socket, read with getpeername or getsockname; failures raise through
+// the stack's CheckResult before anything is written.
+void readSocketName(TNxStack& stack, int (*getName)(int, sockaddr*, socklen_t*), TNxSocket socket,
+                    int& family, std::string& address, int& port) {
     sockaddr_in name{};
     socklen_t length = sizeof name;
-    CheckResult(record(::getpeername(socket, reinterpret_cast<sockaddr*>(&name), &length)));
+    stack.CheckResult(record(getName(socket, reinterpret_cast<sockaddr*>(&name), &length)));
     family = name.sin_family;
     address = addressText(name.sin_addr);
     port = ntohs(name.sin_port);
 }
 
+} // namespace
+
+void TNxStackLinux::PeerName(TNxSocket socket, int& family, std::string& address, int& port) {
+    readSocketName(*this, ::getpeername, socket, family, address, port);
+}
+
 void TNxStackLinux::LocalName(TNxSocket socket, int& family, std::string& address, int& port) {
-    sockaddr_in name{};
-    socklen_t length = sizeof name;
-    CheckResult(record(::getsockname(socket, reinterpret_cast<sockaddr*>(&name), &length)));
-    family = name.sin_family;
-    address = addressText(name.sin_addr);
-    port = ntohs(name.sin_port);
+    readSocketName(*this, ::getsockname, socket, family, address, port);
 }
 
 } // namespace orvex

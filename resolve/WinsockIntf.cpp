@@ -18,6 +18,12 @@ std::uint16_t swap16(std::uint16_t value) {
     return htons(value);
 }
 
+// The Windows Sockets code of a failed lookup; one that failed without a resolver code (0 or
+// NETDB_INTERNAL) counts as non-recoverable.
+int lookupError(int hErrno) {
+    return resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
+}
+
 } // namespace
 
 #undef htons
@@ -147,9 +153,7 @@ const hostent* TWinsockIntf11::gethostbyaddr(const void* address, int length, in
     while ((rc = ::gethostbyaddr_r(address, static_cast<socklen_t>(length), family, &state.entry,
                                    state.buffer.data(), state.buffer.size(), &result, &hErrno)) == ERANGE)
         state.buffer.resize(state.buffer.size() * 2);
-    if (!result)
-        state.lastError =
-            resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
+    if (!result) state.lastError = lookupError(hErrno);
     return result;
 }
 
@@ -177,12 +181,10 @@ const hostent* TWinsockIntf11::gethostbyname2(const char* name, int family) {
     hostent* result = nullptr;
     int hErrno = 0;
     int rc;
-    while ((rc = ::gethostbyname2_r(name, family, &state.entry, state.buffer.data(), state.buffer.size(), &result,
-                                    &hErrno)) == ERANGE)
+    while ((rc = ::gethostbyname2_r(name, family, &state.entry, state.buffer.data(), state.buffer.size(),
+                                    &result, &hErrno)) == ERANGE)
         state.buffer.resize(state.buffer.size() * 2);
-    if (!result)
-        state.lastError =
-            resolverErrorToWinsock(hErrno != 0 && hErrno != NETDB_INTERNAL ? hErrno : NO_RECOVERY);
+    if (!result) state.lastError = lookupError(hErrno);
     return result;
 }
 

@@ -12,15 +12,16 @@ std::size_t combine(std::size_t seed, std::string_view text) {
     return seed ^ (std::hash<std::string_view>{}(text) + 0x9e3779b97f4a7c15ull + (seed << 6) + (seed >> 2));
 }
 
-// Columns 3 to 6.
+// The columns that tell one connection from another: local port, remote address and port, status.
 std::size_t keyHash(std::string_view localPort, std::string_view remoteIP, std::string_view remotePort,
                     std::string_view status) {
     return combine(combine(combine(combine(0, localPort), remoteIP), remotePort), status);
 }
 
 bool rowMatches(const ConnectionHistory::Row& row, const TTcpConnStatus& record) {
-    return row[3] == record.LocalPort && row[4] == record.RemoteIP && row[5] == record.RemotePort &&
-           row[6] == record.Status;
+    using H = ConnectionHistory;
+    return row[H::kLocalPort] == record.LocalPort && row[H::kRemoteIP] == record.RemoteIP &&
+           row[H::kRemotePort] == record.RemotePort && row[H::kStatus] == record.Status;
 }
 
 } // namespace
@@ -135,28 +136,28 @@ ConnectionHistory::Row& ConnectionHistory::appendRow() {
 
 void ConnectionHistory::appendEntry(const TTcpConnStatus& record) {
     Row& row = appendRow();
-    row[0] = clock_.dateText();
-    row[1] = clock_.timeText();
-    row[2] = record.LocalIP;
-    row[3] = record.LocalPort;
-    row[4] = record.RemoteIP;
-    row[5] = record.RemotePort;
-    row[6] = record.Status;
+    row[kDate] = clock_.dateText();
+    row[kTime] = clock_.timeText();
+    row[kLocalIP] = record.LocalIP;
+    row[kLocalPort] = record.LocalPort;
+    row[kRemoteIP] = record.RemoteIP;
+    row[kRemotePort] = record.RemotePort;
+    row[kStatus] = record.Status;
     indexRow(rows_.size() - 2);
 }
 
 void ConnectionHistory::indexRow(std::size_t row) {
     const Row& r = rows_[row];
-    index_.emplace(keyHash(r[3], r[4], r[5], r[6]), row);
+    index_.emplace(keyHash(r[kLocalPort], r[kRemoteIP], r[kRemotePort], r[kStatus]), row);
 }
 
 void ConnectionHistory::appendMarker() {
     const std::size_t first = rows_.size() - 1;
     Row& row = appendRow();
-    row[0] = clock_.dateText();
-    row[1] = clock_.timeText();
-    row[2] = kMarkerText;
-    row[3] = kMarkerOn;
+    row[kDate] = clock_.dateText();
+    row[kTime] = clock_.timeText();
+    row[kLocalIP] = kMarkerText;
+    row[kLocalPort] = kMarkerOn;
     indexRow(rows_.size() - 2);
     if (observer_) observer_->rowsAppended(first, rows_.size());
     setStartTime();

@@ -42,6 +42,8 @@ public:
 class ConnectionHistory {
 public:
     static constexpr std::size_t kColumns = 7;
+    // The columns of a row; a marker row puts its text and "  ON" in the local address columns.
+    enum Column : std::size_t { kDate, kTime, kLocalIP, kLocalPort, kRemoteIP, kRemotePort, kStatus };
     // A tick that leaves more rows than this (title and empty last row counted) clears the history.
     static constexpr std::size_t kMaxRows = 1000;
     using Row = std::array<std::string, kColumns>;

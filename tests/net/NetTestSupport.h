@@ -74,10 +74,10 @@ public:
         if (receive) return receive(buffer, length, flags);
         return TNxStackLinux::StackReceive(s, buffer, length, flags);
     }
-    int StackBind(TNxSocket socket, int family, int port, const std::string& address) override {
+    int StackBind(TNxSocket s, int family, int port, const std::string& address) override {
         boundPorts.push_back(port);
         if (bind) return bind(port, address);
-        return TNxStackLinux::StackBind(socket, family, port, address);
+        return TNxStackLinux::StackBind(s, family, port, address);
     }
 };
 

@@ -33,11 +33,11 @@ template <class E, class F> std::string messageOf(F&& f) {
 struct LoopbackSocket {
     int fd;
     int port = 0;
-    explicit LoopbackSocket(int type, int port = 0) : fd(::socket(AF_INET, type | SOCK_CLOEXEC, 0)) {
+    explicit LoopbackSocket(int type, int wantedPort = 0) : fd(::socket(AF_INET, type | SOCK_CLOEXEC, 0)) {
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        a.sin_port = htons(static_cast<std::uint16_t>(wantedPort));
         if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return;
         socklen_t n = sizeof a;
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
@@ -115,7 +115,7 @@ TEST(SocketErrors, ErrnoReachesTheCallerAsWinsockCode) {
 }
 
 TEST(SocketErrors, StubErrorShowsSystemTextOnlyWithACode) {
-    const ENxWS2StubError load(FormatNx(nxtext::kLoadLibraryFailed, {"WS2_32.DLL"}), 126,
+    const ENxWS2StubError load("Fehler beim Laden einer Winsock2-Bibliothek (WS2_32.DLL)", 126,
                                "Das angegebene Modul wurde nicht gefunden.");
     EXPECT_EQ(load.Message, "Fehler beim Laden einer Winsock2-Bibliothek (WS2_32.DLL): Das angegebene Modul "
                             "wurde nicht gefunden.");
