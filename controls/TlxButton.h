@@ -45,8 +45,7 @@ public:
     void setColorGradientMouseEnter(TColor value);
     TColor ColorMouseEnter() const { return colorMouseEnter_; }
     void setColorMouseEnter(TColor value);
-    TColor FontColor() const { return fontColor_; } // the caption colour
-    void setFontColor(TColor value);
+    void setFontColor(TColor value); // the caption colour
     int EdgeCut() const { return edgeCut_; }
     // Limited by the current height and EdgeStyle (lxButtonGeometry.h, limitEdgeCut).
     void setEdgeCut(int value);
@@ -59,7 +58,9 @@ public:
     void setUseGradient(bool value);
     bool UseMouseOverColor() const { return useMouseOverColor_; }
     void setUseMouseOverColor(bool value);
-    int ModalResult() const { return modalResult_; } // stored only
+    // Stored only, as part of the button's property set: clicking does not use it, and no Orvex
+    // window sets it, since each window closes from its own click handler.
+    int ModalResult() const { return modalResult_; }
     void setModalResult(int value) { modalResult_ = value; }
 
     bool isPressed() const { return pressed_; }

@@ -9,7 +9,8 @@ script checks that
   - a plain target in a folder shared with a Qt target does not see that target's headers,
   - every header the target exposes preprocesses with the target's own flags (so a header no
     source of the module includes cannot carry a Qt or upward include either),
-  - no source reaches a neighbouring folder with "../".
+  - no source reaches a neighbouring folder with "../",
+  - a test in tests/<module>/ sees no module above <module>.
 Exits 1 and names every breach.
 """
 import concurrent.futures
@@ -138,6 +139,19 @@ def main():
                     for n, line in enumerate(open(path, encoding="utf-8", errors="replace"), 1):
                         if re.match(r'\s*#\s*include\s*"\.\./', line):
                             errors.append(f"{os.path.relpath(path, source)}:{n}: include through ../")
+
+    # Tests of a module see no module above it.
+    stage_folder = {os.path.join(stage_root, t): f for t, (f, _) in stages.items()}
+    for e in entries:
+        rel = os.path.relpath(e["file"], source).split(os.sep)
+        if len(rel) < 3 or rel[0] != "tests" or rel[1] not in LAYERS:
+            continue
+        args = compile_args(e)
+        seen = {stage_folder[a[2:]] for a in args if a.startswith("-I") and a[2:] in stage_folder}
+        seen |= {stage_folder[b] for a, b in zip(args, args[1:]) if a in ("-I", "-isystem") and b in stage_folder}
+        above = sorted(f for f in seen if LAYERS[f] > LAYERS[rel[1]])
+        if above:
+            errors.append(f"{'/'.join(rel)} (a test of {rel[1]}/) sees {', '.join(above)}")
 
     for e in errors:
         print(e)

@@ -1,9 +1,8 @@
-// The Linux adapter source against what `ip` prints on the same machine, and in a network
-// namespace the test builds itself with several adapters and default routes.
-#include "platform/NetworkAdapters.h"
-#include "netinfo/AdapterBoxes.h"
+// The adapter facts of a machine as the Linux adapter source reports them and as `ip` prints them,
+// so tests can compare the two; and network namespaces the tests build with several adapters.
+#pragma once
 
-#include <gtest/gtest.h>
+#include "platform/NetworkAdapters.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,11 +17,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace orvex;
+namespace orvex::test {
 
-namespace {
-
-std::string run(const std::string& command) {
+inline std::string run(const std::string& command) {
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe) return output;
@@ -33,7 +30,7 @@ std::string run(const std::string& command) {
     return output;
 }
 
-std::vector<std::string> words(const std::string& text) {
+inline std::vector<std::string> words(const std::string& text) {
     std::istringstream in(text);
     std::vector<std::string> out;
     for (std::string word; in >> word;)
@@ -41,7 +38,7 @@ std::vector<std::string> words(const std::string& text) {
     return out;
 }
 
-std::string join(const std::vector<std::string>& parts, const char* separator = ",") {
+inline std::string join(const std::vector<std::string>& parts, const char* separator = ",") {
     std::string out;
     for (const auto& part : parts)
         out += (out.empty() ? "" : separator) + part;
@@ -58,7 +55,7 @@ struct Facts {
 };
 
 // "02:fc:00:00:00:01" -> "02-FC-00-00-00-01"; empty when it is not a 6-byte address.
-std::string ipToolHardwareAddress(std::string text) {
+inline std::string ipToolHardwareAddress(std::string text) {
     if (text.size() != 17) return {};
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (i % 3 == 2) {
@@ -72,7 +69,7 @@ std::string ipToolHardwareAddress(std::string text) {
     return text;
 }
 
-Facts factsFromIpTool() {
+inline Facts factsFromIpTool() {
     struct Link {
         std::string name, hardware;
         bool loopback = false;
@@ -132,7 +129,7 @@ Facts factsFromIpTool() {
     return facts;
 }
 
-Facts factsFromSource(NetworkAdapters& adapters) {
+inline Facts factsFromSource(NetworkAdapters& adapters) {
     Facts facts;
     for (const auto& address : adapters.ownAddresses())
         facts.addresses.push_back(formatIpv4(address));
@@ -174,91 +171,10 @@ template <class Body> std::string inOwnNetworkNamespace(Body body) {
     return out;
 }
 
-} // namespace
-
-TEST(LinuxNetworkAdapters, AgreeWithTheIpToolOnThisMachine) {
-    auto adapters = makeSystemNetworkAdapters();
-    const Facts ours = factsFromSource(*adapters);
-    const Facts ip = factsFromIpTool();
-    EXPECT_EQ(ours.addresses, ip.addresses);
-    EXPECT_EQ(ours.hardware, ip.hardware);
-    EXPECT_EQ(ours.gateways, ip.gateways);
-}
-
-TEST(LinuxNetworkAdapters, UnknownAndLoopbackNumbersAreInvalid) {
-    auto adapters = makeSystemNetworkAdapters();
-    HardwareAddress untouched{1, 2, 3, 4, 5, 6};
-    for (unsigned number : {0u, 1u /* loopback */, 0x7ffffff0u}) {
-        EXPECT_EQ(adapters->resetAdapter(number), kAdapterInvalid) << number;
-        EXPECT_EQ(adapters->adapterStatus(number, untouched), kAdapterInvalid) << number;
-    }
-    EXPECT_EQ(untouched, (HardwareAddress{1, 2, 3, 4, 5, 6}));
-    for (unsigned number : adapters->hardwareAdapters())
-        EXPECT_EQ(adapters->resetAdapter(number), kAdapterOk) << number;
-}
-
-TEST(LinuxNetworkAdapters, SeveralAdaptersAndGatewaysInANamespace) {
-    const std::string out = inOwnNetworkNamespace([]() -> std::string {
-        // Indexes chosen so that index order differs from creation order.
-        const char* setup =
-            "set -e; exec >/dev/null 2>&1\n"
-            "ip link set lo up\n"
-            "ip link add v0 index 257 type veth peer name v1 index 258\n"
-            "ip link add w0 index 20 type veth peer name w1 index 21\n"
-            "ip link set v0 address 00:0a:0b:0c:0d:0e\n"
-            "ip link set v1 address 02:00:00:00:00:01\n"
-            "ip link set w1 address 02:00:00:00:00:02\n"
-            "ip link set w0 address 02:00:00:00:00:03\n"
-            "for l in v0 v1 w0 w1; do ip link set $l up; done\n"
-            "ip addr add 10.1.0.2/24 dev v0\n"
-            "ip addr add 10.1.0.3/24 dev v0\n"
-            "ip addr add 10.2.0.2/24 dev v1\n"
-            "ip addr add 10.3.0.2/24 dev w0\n"
-            "ip route add default via 10.1.0.1 dev v0 metric 100\n"
-            "ip route add default via 10.2.0.1 dev v1 metric 200\n"
-            "ip route add default metric 300 nexthop via 10.1.0.1 dev v0 nexthop via 10.2.0.1 dev v1\n"
-            "ip route add default via 10.1.0.254 dev v0 metric 400\n"
-            "ip route add default via 10.1.0.9 dev v0 table 7\n";
-        if (std::system(setup) != 0) return "SKIP could not build the namespace (veth missing?)";
-        auto adapters = makeSystemNetworkAdapters();
-        std::string boxes = "local=" + join(localAddressUpdate(*adapters).entries) +
-                            " hardware=" + join(hardwareAddressUpdate(*adapters).entries) +
-                            " gateways=" + join(gatewayUpdate(*adapters, false).entries);
-        return factsFromSource(*adapters).describe() + "\n" + factsFromIpTool().describe() + "\n" + boxes;
-    });
-    if (out.rfind("SKIP", 0) == 0) GTEST_SKIP() << out;
-    std::istringstream lines(out);
-    std::string ours, ip, boxes;
-    std::getline(lines, ours);
-    std::getline(lines, ip);
-    std::getline(lines, boxes);
-    EXPECT_EQ(ours, ip);
-    // Hardware addresses and gateways in interface-index order; the table-7 route is not the
-    // main table's; each gateway once per interface; an interface without one shows 0.0.0.0.
-    EXPECT_NE(ours.find(" hardware=02-00-00-00-00-03,02-00-00-00-00-02,00-0A-0B-0C-0D-0E,02-00-00-00-00-01 "
-                        "gateways=w0=0.0.0.0,v0=10.1.0.1,v0=10.1.0.254,v1=10.2.0.1"),
-              std::string::npos)
-        << ours;
-    const std::vector<std::string> expectedLocal = {"10.1.0.2", "10.1.0.3", "10.2.0.2", "10.3.0.2"};
-    const std::string localList = boxes.substr(6, boxes.find(' ') - 6);
-    std::vector<std::string> local;
-    std::istringstream localWords(localList);
-    for (std::string address; std::getline(localWords, address, ',');)
-        local.push_back(address);
-    std::sort(local.begin(), local.end());
-    EXPECT_EQ(local, expectedLocal) << boxes;
-    EXPECT_NE(boxes.find(" hardware=02-00-00-00-00-03,02-00-00-00-00-02,00-0A-0B-0C-0D-0E,02-00-00-00-00-01 "
-                         "gateways=0.0.0.0,10.1.0.1,10.1.0.254,10.2.0.1"),
-              std::string::npos)
-        << boxes;
-}
-
-namespace {
-
 // IPv6 facts as `ip` prints them: the listed addresses ("dev=address", global scope, no deprecated
 // temporary one) and the main table's default routers ("dev=router", link-local ones with %dev), per
 // interface in index order.
-std::string ipv6FactsFromIpTool() {
+inline std::string ipv6FactsFromIpTool() {
     std::map<std::string, unsigned> indexOf;
     std::istringstream linkLines(run("ip -o link"));
     for (std::string line; std::getline(linkLines, line);)
@@ -294,7 +210,7 @@ std::string ipv6FactsFromIpTool() {
     return "addresses6=" + join(addresses) + " routers6=" + join(gateways);
 }
 
-std::string ipv6FactsFromSource(NetworkAdapters& adapters) {
+inline std::string ipv6FactsFromSource(NetworkAdapters& adapters) {
     std::map<unsigned, std::string> nameOf;
     const GatewayQuery query = adapters.gateways();
     std::vector<std::string> gateways;
@@ -316,43 +232,42 @@ std::string ipv6FactsFromSource(NetworkAdapters& adapters) {
     return "addresses6=" + join(addresses) + " routers6=" + join(gateways);
 }
 
-} // namespace
+// Four veth interfaces, IPv4 addresses and default routes; indexes chosen so that index order
+// differs from creation order.
+inline constexpr const char* kSeveralAdaptersSetup =
+    "set -e; exec >/dev/null 2>&1\n"
+    "ip link set lo up\n"
+    "ip link add v0 index 257 type veth peer name v1 index 258\n"
+    "ip link add w0 index 20 type veth peer name w1 index 21\n"
+    "ip link set v0 address 00:0a:0b:0c:0d:0e\n"
+    "ip link set v1 address 02:00:00:00:00:01\n"
+    "ip link set w1 address 02:00:00:00:00:02\n"
+    "ip link set w0 address 02:00:00:00:00:03\n"
+    "for l in v0 v1 w0 w1; do ip link set $l up; done\n"
+    "ip addr add 10.1.0.2/24 dev v0\n"
+    "ip addr add 10.1.0.3/24 dev v0\n"
+    "ip addr add 10.2.0.2/24 dev v1\n"
+    "ip addr add 10.3.0.2/24 dev w0\n"
+    "ip route add default via 10.1.0.1 dev v0 metric 100\n"
+    "ip route add default via 10.2.0.1 dev v1 metric 200\n"
+    "ip route add default metric 300 nexthop via 10.1.0.1 dev v0 nexthop via 10.2.0.1 dev v1\n"
+    "ip route add default via 10.1.0.254 dev v0 metric 400\n"
+    "ip route add default via 10.1.0.9 dev v0 table 7\n";
 
-TEST(LinuxNetworkAdapters, Ipv6AgreesWithTheIpToolOnThisMachine) {
-    auto adapters = makeSystemNetworkAdapters();
-    EXPECT_EQ(ipv6FactsFromSource(*adapters), ipv6FactsFromIpTool());
-}
+// Two veth interfaces with IPv6 addresses and default routers, one of them link-local.
+inline constexpr const char* kIpv6AdaptersSetup =
+    "set -e; exec >/dev/null 2>&1\n"
+    "ip link set lo up\n"
+    "ip link add v0 index 30 type veth peer name v1 index 31\n"
+    "ip link set v0 up; ip link set v1 up\n"
+    "ip addr add 10.1.0.2/24 dev v0\n"
+    "ip -6 addr add 2001:db8:1::2/64 dev v0 nodad\n"
+    "ip -6 addr add fd00:1::2/64 dev v0 nodad\n"
+    "ip -6 addr add 2001:db8:2::2/64 dev v1 nodad\n"
+    "ip -6 route add default via 2001:db8:1::1 dev v0 metric 100\n"
+    "ip -6 route add default via fe80::1 dev v1 metric 200\n"
+    "ip -6 route add default metric 300 nexthop via 2001:db8:1::9 dev v0 "
+    "nexthop via fe80::2 dev v1\n"
+    "ip -6 route add default via 2001:db8:1::7 dev v0 table 7\n";
 
-TEST(LinuxNetworkAdapters, Ipv6AddressesAndRoutersInANamespace) {
-    const std::string out = inOwnNetworkNamespace([]() -> std::string {
-        const char* setup = "set -e; exec >/dev/null 2>&1\n"
-                            "ip link set lo up\n"
-                            "ip link add v0 index 30 type veth peer name v1 index 31\n"
-                            "ip link set v0 up; ip link set v1 up\n"
-                            "ip addr add 10.1.0.2/24 dev v0\n"
-                            "ip -6 addr add 2001:db8:1::2/64 dev v0 nodad\n"
-                            "ip -6 addr add fd00:1::2/64 dev v0 nodad\n"
-                            "ip -6 addr add 2001:db8:2::2/64 dev v1 nodad\n"
-                            "ip -6 route add default via 2001:db8:1::1 dev v0 metric 100\n"
-                            "ip -6 route add default via fe80::1 dev v1 metric 200\n"
-                            "ip -6 route add default metric 300 nexthop via 2001:db8:1::9 dev v0 "
-                            "nexthop via fe80::2 dev v1\n"
-                            "ip -6 route add default via 2001:db8:1::7 dev v0 table 7\n";
-        if (std::system(setup) != 0) return "SKIP could not build the namespace (veth missing?)";
-        auto adapters = makeSystemNetworkAdapters();
-        return ipv6FactsFromSource(*adapters) + "\n" + ipv6FactsFromIpTool() +
-               "\nlocal=" + join(localAddressUpdate(*adapters).entries) +
-               " gateways=" + join(gatewayUpdate(*adapters, false).entries);
-    });
-    if (out.rfind("SKIP", 0) == 0) GTEST_SKIP() << out;
-    std::istringstream lines(out);
-    std::string ours, ip, boxes;
-    std::getline(lines, ours);
-    std::getline(lines, ip);
-    std::getline(lines, boxes);
-    EXPECT_EQ(ours, ip);
-    // Link-local addresses are not listed; v0's IPv4 entry comes first; v1 has only IPv6 routers;
-    // the multipath route adds a router to each interface; table 7 is not the main table.
-    EXPECT_EQ(boxes, "local=10.1.0.2,fd00:1::2,2001:db8:1::2,2001:db8:2::2 "
-                     "gateways=0.0.0.0,2001:db8:1::1,2001:db8:1::9,fe80::1%v1,fe80::2%v1");
-}
+} // namespace orvex::test
