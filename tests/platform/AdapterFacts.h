@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <arpa/inet.h>
 #include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +44,23 @@ inline std::string join(const std::vector<std::string>& parts, const char* separ
     for (const auto& part : parts)
         out += (out.empty() ? "" : separator) + part;
     return out;
+}
+
+inline std::string ipv4Text(const Ipv4Address& address) {
+    char text[INET_ADDRSTRLEN];
+    return ::inet_ntop(AF_INET, address.data(), text, sizeof text) ? text : "";
+}
+
+inline std::string ipv6Text(const Ipv6Address& address) {
+    char text[INET6_ADDRSTRLEN];
+    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
+}
+
+// "02-FC-00-00-00-01", as the hardware address box shows it.
+inline std::string hardwareText(const HardwareAddress& a) {
+    char text[18];
+    std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", a[0], a[1], a[2], a[3], a[4], a[5]);
+    return text;
 }
 
 // One machine's adapter facts as text: own addresses in order, hardware addresses in adapter order,
@@ -132,11 +150,11 @@ inline Facts factsFromIpTool() {
 inline Facts factsFromSource(NetworkAdapters& adapters) {
     Facts facts;
     for (const auto& address : adapters.ownAddresses())
-        facts.addresses.push_back(formatIpv4(address));
+        facts.addresses.push_back(ipv4Text(address));
     for (unsigned number : adapters.hardwareAdapters()) {
         HardwareAddress address{};
         const int code = adapters.adapterStatus(number, address);
-        facts.hardware.push_back(code == kAdapterOk ? formatHardwareAddress(address)
+        facts.hardware.push_back(code == kAdapterOk ? hardwareText(address)
                                                     : "failed " + std::to_string(code));
     }
     const GatewayQuery query = adapters.gateways();
@@ -221,7 +239,7 @@ inline std::string ipv6FactsFromSource(NetworkAdapters& adapters) {
     std::vector<std::string> addresses;
     const std::string ipAddresses = run("ip -6 -o addr");
     for (const auto& address : adapters.ownIpv6Addresses()) {
-        const std::string text = formatIpv6(address);
+        const std::string text = ipv6Text(address);
         std::string dev = "?";
         std::istringstream lines(ipAddresses);
         for (std::string line; std::getline(lines, line);)
