@@ -54,7 +54,6 @@ public:
     void CheckForStaleConnection();
 
     std::size_t InputBufferSize() const { return input_.size() - inputPos_; }
-    std::string_view InputBufferView() const { return std::string_view(input_).substr(inputPos_); }
 
     int ReadTimeout = kNoTimeout;
     std::size_t MaxLineLength = 16384;
