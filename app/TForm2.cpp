@@ -91,10 +91,8 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
 
     MTranBtn1 = makeLinkArea(this, "MTranBtn1", QRect(36, 192, 223, 18), QStringLiteral("Homepage"));
     MTranBtn2 = makeLinkArea(this, "MTranBtn2", QRect(36, 225, 223, 32), QStringLiteral("Kontakt"));
-    connect(MTranBtn1, &QAbstractButton::clicked, this,
-            [this] { runGuarded(this, [this] { MTranBtn1Click(); }); });
-    connect(MTranBtn2, &QAbstractButton::clicked, this,
-            [this] { runGuarded(this, [this] { MTranBtn2Click(); }); });
+    connectGuarded(MTranBtn1, &QAbstractButton::clicked, this, &TForm2::MTranBtn1Click);
+    connectGuarded(MTranBtn2, &QAbstractButton::clicked, this, &TForm2::MTranBtn2Click);
 
     bindKeyPress(this, [this](char16_t& key) { FormKeyPress(key); });
     // Every showing starts with the focus on the window itself, no link area framed: only after
@@ -118,7 +116,7 @@ void TForm2::MTranBtn2Click() {
 }
 
 void TForm2::FormKeyPress(char16_t& key) {
-    if (key == 27) close();
+    if (key == kEscapeKey) close();
 }
 
 void TForm2::keyPressEvent(QKeyEvent* event) {

@@ -2,6 +2,7 @@
 // "Orvex 1.7" and the error icon, and the program goes on with the next event.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <functional>
 
@@ -17,5 +18,14 @@ QString errorReportText(const QString& message);
 // Runs handler; an exception that escapes it goes to the application error report.
 // Exceptions never cross a Qt frame.
 void runGuarded(QWidget* owner, const std::function<void()>& handler);
+
+// Connects sender's signal to window's handler, run through runGuarded: how a window binds its
+// buttons, menu entries and timers. connectGuarded(lxButton1, &QAbstractButton::clicked, this,
+// &TForm1::lxButton1Click).
+template <class Sender, class Signal, class Window>
+void connectGuarded(Sender* sender, Signal signal, Window* window, void (Window::*handler)()) {
+    QObject::connect(sender, signal, window,
+                     [window, handler] { runGuarded(window, [&] { (window->*handler)(); }); });
+}
 
 } // namespace orvex

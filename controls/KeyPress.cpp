@@ -15,18 +15,11 @@ KeyPressFilter::KeyPressFilter(QWidget* owner, KeyPressHandler handler)
 bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return QObject::eventFilter(watched, event);
-    auto* keyEvent = static_cast<QKeyEvent*>(event);
-    char16_t key = 0;
-    if (isEnterKey(*keyEvent))
-        key = 13;
-    else if (keyEvent->key() == Qt::Key_Escape)
-        key = 27;
-    else if (!keyEvent->text().isEmpty())
-        key = keyEvent->text().at(0).unicode();
+    char16_t key = keyCode(*static_cast<QKeyEvent*>(event));
     if (key == 0) return false;
     if (event->type() == QEvent::ShortcutOverride) {
         // Claim Enter and Escape before dialogs' default buttons or shortcuts see them.
-        if (key == 13 || key == 27) {
+        if (key == kEnterKey || key == kEscapeKey) {
             event->accept();
             return true;
         }
@@ -34,6 +27,30 @@ bool KeyPressFilter::eventFilter(QObject* watched, QEvent* event) {
     }
     runGuarded(owner_->window(), [&] { handler_(key); });
     return key == 0;
+}
+
+char16_t keyCode(const QKeyEvent& event) {
+    if (isEnterKey(event)) return kEnterKey;
+    if (event.key() == Qt::Key_Escape) return kEscapeKey;
+    return event.text().isEmpty() ? 0 : event.text().at(0).unicode();
+}
+
+namespace {
+
+bool take(char16_t& key, char16_t wanted) {
+    if (key != wanted) return false;
+    key = 0;
+    return true;
+}
+
+} // namespace
+
+bool takeEnter(char16_t& key) {
+    return take(key, kEnterKey);
+}
+
+bool takeEscape(char16_t& key) {
+    return take(key, kEscapeKey);
 }
 
 bool isEnterKey(const QKeyEvent& event) {

@@ -13,6 +13,19 @@ namespace orvex {
 
 using KeyPressHandler = std::function<void(char16_t& key)>;
 
+// The codes a key handler sees for Enter (either key) and Escape.
+inline constexpr char16_t kEnterKey = 13;
+inline constexpr char16_t kEscapeKey = 27;
+
+// The code a key handler sees for event: kEnterKey, kEscapeKey, the typed character, or 0 for a
+// key that types nothing.
+char16_t keyCode(const QKeyEvent& event);
+
+// For handlers that act on one key: when key is that key it is swallowed (set to 0) and the answer
+// is true, so the handler runs its action; any other key is left alone.
+bool takeEnter(char16_t& key);
+bool takeEscape(char16_t& key);
+
 // Installs handler on widget (and on an editable combo box's line edit). The handler runs through
 // the application error report guard.
 void bindKeyPress(QWidget* widget, KeyPressHandler handler);

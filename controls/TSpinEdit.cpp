@@ -1,5 +1,6 @@
 #include "controls/TSpinEdit.h"
 
+#include "controls/KeyPress.h"
 #include "platform/Convert.h"
 
 #include <QApplication>
@@ -36,7 +37,7 @@ TSpinEdit::TSpinEdit(QWidget* parent)
 }
 
 bool TSpinEdit::isValidChar(char16_t key) {
-    return (key >= u'0' && key <= u'9') || key == u'+' || key == u'-' || (key < 32 && key != 13);
+    return (key >= u'0' && key <= u'9') || key == u'+' || key == u'-' || (key < 32 && key != kEnterKey);
 }
 
 int TSpinEdit::clamp(int value) const {
@@ -86,11 +87,7 @@ void TSpinEdit::keyPressEvent(QKeyEvent* event) {
         stepDown();
         return;
     }
-    char16_t key = 0;
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        key = 13;
-    else if (event->key() != Qt::Key_Delete && !event->text().isEmpty()) // Delete types no character
-        key = event->text().at(0).unicode();
+    const char16_t key = event->key() == Qt::Key_Delete ? 0 : keyCode(*event); // Delete types no character
     if (key != 0 && !isValidChar(key)) {
         QApplication::beep();
         event->accept();
