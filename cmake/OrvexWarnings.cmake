@@ -17,7 +17,8 @@ endif()
 # ${CMAKE_BINARY_DIR}/include/<target>, holding a link named after the module folder. So
 # `#include "net/TNxHTTP.h"` keeps working in every target that links orvex_net, and fails with
 # "No such file or directory" in one that does not. Modules that may not use Qt do not link it, so
-# a Qt include there fails the same way. tests/CheckLayers.py proves both for every target.
+# a Qt include there fails the same way. scripts/check-layers.py (the CTest layer_check) proves both
+# for every target.
 function(orvex_stage_headers target folder)
     set(stage ${CMAKE_BINARY_DIR}/include/${target})
     file(REMOVE_RECURSE ${stage})
