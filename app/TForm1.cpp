@@ -416,39 +416,27 @@ void TForm1::Timer2Timer() {
 }
 
 void TForm1::editIPKeyPress(char16_t& key) {
-    if (key != 13) return;
-    key = 0;
-    lxButton1Click();
+    if (takeEnter(key)) lxButton1Click();
 }
 
 void TForm1::editHostKeyPress(char16_t& key) {
-    if (key != 13) return;
-    key = 0;
-    lxButton2Click();
+    if (takeEnter(key)) lxButton2Click();
 }
 
 void TForm1::cobGatewayKeyPress(char16_t& key) {
-    if (key != 13) return;
-    key = 0;
-    Button11Click();
+    if (takeEnter(key)) Button11Click();
 }
 
 void TForm1::ComboBox1KeyPress(char16_t& key) {
-    if (key != 13) return;
-    key = 0;
-    Button11Click();
+    if (takeEnter(key)) Button11Click();
 }
 
 void TForm1::Edit10KeyPress(char16_t& key) {
-    if (key != 13) return;
-    key = 0;
-    lxButton6Click();
+    if (takeEnter(key)) lxButton6Click();
 }
 
 void TForm1::edHostKeyPress(char16_t& key) {
-    if (key != 13) return;
-    key = 0;
-    PingButtonClick();
+    if (takeEnter(key)) PingButtonClick();
 }
 
 void TForm1::showModal(QWidget* window) {
