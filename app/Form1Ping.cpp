@@ -65,12 +65,12 @@ void TForm1::PingButtonClick() {
                     operation.post([this, pending] {
                         std::vector<TReplyStatus> arrived;
                         {
-                            std::lock_guard lock(pending->mutex);
+                            std::lock_guard taken(pending->mutex);
                             arrived.swap(pending->statuses);
                             pending->posted = false;
                         }
-                        for (const TReplyStatus& status : arrived)
-                            ICMPReply(*ICMP, status);
+                        for (const TReplyStatus& reply : arrived)
+                            ICMPReply(*ICMP, reply);
                     });
                 },
                 view, [&operation] { return operation.stopRequested(); });

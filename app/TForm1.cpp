@@ -205,11 +205,11 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kWindowTimerGranularityMs);
-    connect(Timer1, &QTimer::timeout, this, [this] { runGuarded(this, [this] { Timer1Timer(); }); });
+    connectGuarded(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(kWindowTimerGranularityMs);
-    connect(Timer2, &QTimer::timeout, this, [this] { runGuarded(this, [this] { Timer2Timer(); }); });
+    connectGuarded(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
 
     FormCreate();
     Timer1->start();
@@ -310,11 +310,9 @@ void TForm1::buildStatusBar() {
 void TForm1::bindHandlers() {
     // A click that reaches a button while an operation runs (from an assistive tool, say) starts
     // nothing, as the held-off mouse and keys do.
-    auto onClick = [this](QAbstractButton* button, void (TForm1::*handler)()) {
-        connect(button, &QAbstractButton::clicked, this, [this, handler] {
-            if (Operations->busy()) return;
-            runGuarded(this, [&] { (this->*handler)(); });
-        });
+    const auto idle = [this] { return !Operations->busy(); };
+    auto onClick = [this, idle](QAbstractButton* button, void (TForm1::*handler)()) {
+        connectGuarded(button, &QAbstractButton::clicked, this, handler, idle);
     };
     onClick(lxButton1, &TForm1::lxButton1Click);
     onClick(lxButton2, &TForm1::lxButton2Click);
@@ -358,16 +356,14 @@ void TForm1::bindHandlers() {
 
     // Typing changes the text; picking an entry may leave it as it was but still hands it on.
     for (auto signal : {&QComboBox::editTextChanged, &QComboBox::textActivated}) {
-        connect(Edit1, signal, this, [this] { runGuarded(this, [this] { Edit1Change(); }); });
-        connect(cobGateway, signal, this, [this] { runGuarded(this, [this] { cobGatewayChange(); }); });
+        connectGuarded(Edit1, signal, this, &TForm1::Edit1Change);
+        connectGuarded(cobGateway, signal, this, &TForm1::cobGatewayChange);
     }
 
     // While an operation runs, the menu only ends the program.
-    auto onMenu = [this](QAction* action, void (TForm1::*handler)()) {
-        connect(action, &QAction::triggered, this, [this, action, handler] {
-            if (Operations->busy() && action != Beenden1) return;
-            runGuarded(this, [&] { (this->*handler)(); });
-        });
+    auto onMenu = [this, idle](QAction* action, void (TForm1::*handler)()) {
+        connectGuarded(action, &QAction::triggered, this, handler,
+                       action == Beenden1 ? std::function<bool()>() : idle);
     };
     onMenu(Beenden1, &TForm1::Beenden1Click);
     onMenu(TCPHistory1, &TForm1::TCPHistory1Click);

@@ -46,8 +46,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
 
     PingButton = new TlxButton(QStringLiteral("Okay"), QRect(258, 312, 65, 20), this);
     PingButton->setObjectName(QStringLiteral("PingButton"));
-    connect(PingButton, &QAbstractButton::clicked, this,
-            [this] { runGuarded(this, [this] { PingButtonClick(); }); });
+    connectGuarded(PingButton, &QAbstractButton::clicked, this, &TForm5::PingButtonClick);
 }
 
 void TForm5::PingButtonClick() {

@@ -20,12 +20,15 @@ QString errorReportText(const QString& message);
 void runGuarded(QWidget* owner, const std::function<void()>& handler);
 
 // Connects sender's signal to window's handler, run through runGuarded: how a window binds its
-// buttons, menu entries and timers. connectGuarded(lxButton1, &QAbstractButton::clicked, this,
-// &TForm1::lxButton1Click).
+// buttons, menu entries and timers. When `when` is given, a signal while it answers false runs
+// nothing. connectGuarded(lxButton1, &QAbstractButton::clicked, this, &TForm1::lxButton1Click).
 template <class Sender, class Signal, class Window>
-void connectGuarded(Sender* sender, Signal signal, Window* window, void (Window::*handler)()) {
-    QObject::connect(sender, signal, window,
-                     [window, handler] { runGuarded(window, [&] { (window->*handler)(); }); });
+void connectGuarded(Sender* sender, Signal signal, Window* window, void (Window::*handler)(),
+                    std::function<bool()> when = {}) {
+    QObject::connect(sender, signal, window, [window, handler, when] {
+        if (when && !when()) return;
+        runGuarded(window, [&] { (window->*handler)(); });
+    });
 }
 
 } // namespace orvex

@@ -201,8 +201,7 @@ void TForm3::buildControls() {
 
 void TForm3::bindHandlers() {
     auto onClick = [this](QAbstractButton* button, void (TForm3::*handler)()) {
-        connect(button, &QAbstractButton::clicked, this,
-                [this, handler] { runGuarded(this, [&] { (this->*handler)(); }); });
+        connectGuarded(button, &QAbstractButton::clicked, this, handler);
     };
     onClick(lxButton2, &TForm3::lxButton2Click);
     onClick(sbClear, &TForm3::sbClearClick);
@@ -210,9 +209,8 @@ void TForm3::bindHandlers() {
     onClick(Button1, &TForm3::Button1Click);
     // Every change of the box, by the user or by a click the program makes; the history's own
     // changes of the switch are mirrored with signals blocked.
-    connect(cbShowListeners, &QCheckBox::toggled, this,
-            [this] { runGuarded(this, [this] { cbShowListenersClick(); }); });
-    connect(Timer, &QTimer::timeout, this, [this] { runGuarded(this, [this] { TimerTimer(); }); });
+    connectGuarded(cbShowListeners, &QCheckBox::toggled, this, &TForm3::cbShowListenersClick);
+    connectGuarded(Timer, &QTimer::timeout, this, &TForm3::TimerTimer);
 
     // The window sees keys before the control that has the focus.
     auto* preview = new KeyPressFilter(this, [this](char16_t& key) { FormKeyPress(key); });
@@ -256,9 +254,7 @@ void TForm3::lxButton1Click() {
 }
 
 void TForm3::FormKeyPress(char16_t& key) {
-    if (key != 27) return;
-    key = 0;
-    close();
+    if (takeEscape(key)) close();
 }
 
 void TForm3::TimerTimer() {

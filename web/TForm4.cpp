@@ -63,8 +63,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     lxButton8 = new TlxButton(QStringLiteral("OK"), QRect(129, 45, 65, 20), GroupBox6);
     lxButton8->setObjectName(QStringLiteral("lxButton8"));
     lxButton8->setFocusPolicy(Qt::ClickFocus);
-    connect(lxButton8, &QAbstractButton::clicked, this,
-            [this] { runGuarded(this, [this] { lxButton8Click(); }); });
+    connectGuarded(lxButton8, &QAbstractButton::clicked, this, &TForm4::lxButton8Click);
     // OK takes no focus; Ctrl+Enter in a field presses it, as in the main window's boxes.
     for (QLineEdit* field : {Edit3, Edit4})
         bindControlEnter(field, [this] { lxButton8->click(); });
@@ -98,7 +97,7 @@ void TForm4::lxButton8Click() {
 }
 
 void TForm4::FormKeyPress(char16_t& key) {
-    if (key == 27) close();
+    if (key == kEscapeKey) close();
 }
 
 void TForm4::keyPressEvent(QKeyEvent* event) {
@@ -109,14 +108,7 @@ void TForm4::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    char16_t key = 0;
-    if (event->key() == Qt::Key_Escape)
-        key = 27;
-    else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        key = 13;
-    else if (!event->text().isEmpty())
-        key = event->text().at(0).unicode();
-    if (key != 0) runGuarded(this, [&] { FormKeyPress(key); });
+    if (char16_t key = keyCode(*event); key != 0) runGuarded(this, [&] { FormKeyPress(key); });
     // No control takes the focus by Tab, so typing an address starts here: a printable character
     // moves the focus into the address field and is typed there.
     const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));

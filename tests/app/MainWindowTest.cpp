@@ -88,7 +88,7 @@ private slots:
             QCOMPARE(window->parentWidget(), main.get());
     }
 
-    void layoutMatchesTheWindowDefinition() {
+    void layoutTitlesAndGeometries() {
         QCOMPARE(form->windowTitle(), QStringLiteral("Orvex 1.7"));
         for (QWidget* window :
              std::initializer_list<QWidget*>{form, form->Form2, form->Form3, form->Form4, form->Form5})

@@ -1,12 +1,8 @@
-#include "app/Application.h"
-#include "app/TForm1.h"
 #include "controls/TlxButton.h"
-#include "platform/ConnectionState.h"
 #include "tcphistory/HistoryGridModel.h"
 #include "tcphistory/SaveDialog.h"
 #include "tcphistory/TForm3.h"
 #include "tcphistory/XlsExport.h"
-#include "tests/support/FakeWinsock.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
 #include "tests/support/WaitForOperations.h"
@@ -26,11 +22,6 @@
 using namespace orvex;
 
 namespace {
-
-class FakeConnection : public ConnectionState {
-public:
-    bool isConnected() override { return true; }
-};
 
 // Answers the save dialog at once: with a file name, or as if cancelled.
 class AnsweringSaveDialog : public SaveDialogRunner {
@@ -93,7 +84,7 @@ private slots:
         notices.reset();
     }
 
-    void layoutMatchesTheWindowDefinition() {
+    void layoutTitlesAndGeometries() {
         QCOMPARE(form->windowTitle(), QStringLiteral(" TCPHistory "));
         QCOMPARE(form->size(), QSize(702, 484));
         QCOMPARE(form->stStart->geometry(), QRect(0, 0, 702, 484));
@@ -349,51 +340,5 @@ private slots:
     }
 };
 
-// The menu entry of the main window.
-class HistoryMenuTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void menuEmptiesEditIPAndShowsTheWindowModally() {
-        test::ScopedFakeWinsock winsock;
-        test::RecordingNotifier notices;
-        auto table = std::make_shared<test::FakeTcpTable>();
-        Windows windows =
-            createWindows(Form1Services{.connection = std::make_shared<FakeConnection>(), .tcpTable = table});
-        windows.Form1->show();
-        QVERIFY(QTest::qWaitForWindowExposed(windows.Form1.get()));
-        windows.Form1->editIP->setText(QStringLiteral("10.1.2.3"));
-        bool wasModal = false;
-        QTimer::singleShot(0, windows.Form3, [&] {
-            wasModal = windows.Form3->isVisible() && windows.Form3->isModal();
-            QTest::keyClick(windows.Form3->sgConnHist, Qt::Key_Escape);
-        });
-        windows.Form1->TCPHistory1->trigger();
-        QVERIFY(wasModal);
-        QVERIFY(!windows.Form3->isVisible());
-        QCOMPARE(windows.Form1->editIP->text(), QString());
-
-        // The window polls the table the main window was given.
-        windows.Form3->cbShowListeners->click();
-        windows.Form3->TimerTimer();
-        QTRY_VERIFY(!windows.Form3->polling());
-        QVERIFY(table->reads >= 1);
-        windows.Form3->sbClear->click();
-    }
-};
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        HistoryWindowTest window;
-        status |= QTest::qExec(&window, argc, argv);
-    }
-    {
-        HistoryMenuTest menu;
-        status |= QTest::qExec(&menu, argc, argv);
-    }
-    return status;
-}
-
+QTEST_MAIN(HistoryWindowTest)
 #include "HistoryWindowTest.moc"
