@@ -57,8 +57,9 @@ public:
     virtual int closesocket(TSocket s) = 0;
     virtual TSocket socket(int family, int type, int protocol) = 0;
 
-    // Beyond the original table: the forward lookup for one address family (AF_INET6 for the
-    // IPv6 addresses of a name). Same result and error rules as gethostbyname.
+    // Added after the slots above, which keep their order: the forward lookup for one address
+    // family (AF_INET6 for the IPv6 addresses of a name). Same result and error rules as
+    // gethostbyname.
     virtual const hostent* gethostbyname2(const char* name, int family) = 0;
 };
 
