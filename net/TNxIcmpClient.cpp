@@ -71,7 +71,6 @@ void TNxIcmpClient::BuildEchoRequest(const std::string& payload) {
 
 TNxSocketHandle& TNxIcmpClient::OpenRawSocket() {
     if (!RawSocket.IsOpen) {
-        appliedTtl_ = -1;
         bool opened = false;
         if (!rawRefused_ || Protocol != kIcmpProtocol) {
             try {
@@ -91,13 +90,6 @@ TNxSocketHandle& TNxIcmpClient::OpenRawSocket() {
             datagram_ = true;
             PrepareDatagramSocket();
         }
-    }
-    // The option stays with the socket: set once per socket, and again only when OutgoingTtl
-    // changed while the socket stayed open.
-    if (appliedTtl_ != OutgoingTtl) {
-        const int ttl = OutgoingTtl;
-        RawSocket.SetOption(IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
-        appliedTtl_ = ttl;
     }
     return RawSocket;
 }
@@ -127,7 +119,9 @@ void TNxIcmpClient::PrepareDatagramSocket() {
 
 void TNxIcmpClient::SendDatagram(const std::string& host, int port, const void* buffer, int length) {
     target_ = SharedStack->LookupAddress(host);
-    OpenRawSocket().SendBytesTo(target_, port, buffer, length);
+    // The time-to-live goes with the request itself (refused like the socket option when out of
+    // range), so a fresh socket needs no option call for it.
+    OpenRawSocket().SendBytesTo(target_, port, buffer, length, OutgoingTtl);
 }
 
 void TNxIcmpClient::TransmitRequest() {

@@ -10,7 +10,7 @@
 //
 // Cost per exchange: a fresh socket and a fresh name resolution each time, each socket option set
 // once on the new socket (the raw socket passes only echo replies, unreachable and time-exceeded
-// messages), a receive that does not wait before the wait (an answer from a near host is usually
+// messages), the time-to-live sent with the request instead of set on the socket, a receive that does not wait before the wait (an answer from a near host is usually
 // queued by then), and no shutdown on the socket that always fails.
 #pragma once
 
@@ -144,7 +144,6 @@ private:
 
     bool datagram_ = false;
     bool rawRefused_ = false;
-    int appliedTtl_ = -1; // OutgoingTtl as set on the open socket; -1 before it is set
     std::string target_;  // resolved address of the last send
 };
 

@@ -113,9 +113,10 @@ int TNxSocketHandle::ReceiveDatagram(void* buffer, int length, int flags, TNxDat
     return stack().StackReceiveDatagram(Descriptor, buffer, length, flags, info);
 }
 
-void TNxSocketHandle::SendBytesTo(const std::string& address, int port, const void* buffer, int length) {
+void TNxSocketHandle::SendBytesTo(const std::string& address, int port, const void* buffer, int length,
+                                  int ttl) {
     auto& s = stack();
-    const int sent = s.StackSendTo(Descriptor, buffer, length, 0, address, port);
+    const int sent = s.StackSendTo(Descriptor, buffer, length, 0, address, port, ttl);
     if (sent == -1) {
         if (s.PlatformErrorCode() == WSAEMSGSIZE) {
             s.LastCode = WSAEMSGSIZE;

@@ -46,8 +46,9 @@ public:
     int ReceiveBytes(void* buffer, int length, int flags);
     // As ReceiveBytes, with the sender and the received time-to-live.
     int ReceiveDatagram(void* buffer, int length, int flags, TNxDatagramInfo& info);
-    // Raises ENxPackageSizeTooBig (code 10040), ENxSocketError, ENxNotAllBytesSent.
-    void SendBytesTo(const std::string& address, int port, const void* buffer, int length);
+    // ttl, when not -1, is the time-to-live of this datagram alone. Raises ENxPackageSizeTooBig
+    // (code 10040), ENxSocketError, ENxNotAllBytesSent.
+    void SendBytesTo(const std::string& address, int port, const void* buffer, int length, int ttl = -1);
     // Raises ENxSocketError when refused.
     void SetOption(int level, int option, const void* value, int length);
     // Whether data can be read within timeoutMs (-2 no limit). A handle that is not open raises

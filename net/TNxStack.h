@@ -99,8 +99,9 @@ public:
     virtual int WaitSockets(TNxSocketList* readList, TNxSocketList* writeList, TNxSocketList* errorList,
                             int timeoutMs) = 0;
     virtual int StackSend(TNxSocket socket, const void* buffer, int length, int flags) = 0;
+    // ttl: the time-to-live of this datagram alone (1 to 255); -1 sends with the socket's own.
     virtual int StackSendTo(TNxSocket socket, const void* buffer, int length, int flags,
-                            const std::string& address, int port) = 0;
+                            const std::string& address, int port, int ttl) = 0;
     virtual int StackSetOption(TNxSocket socket, int level, int option, const void* value, int length) = 0;
     virtual TNxSocket StackSocket(int family, int type, int protocol) = 0;
     virtual int StackShutdown(TNxSocket socket, int how) = 0;

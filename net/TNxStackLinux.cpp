@@ -346,10 +346,27 @@ int TNxStackLinux::StackSend(TNxSocket socket, const void* buffer, int length, i
 }
 
 int TNxStackLinux::StackSendTo(TNxSocket socket, const void* buffer, int length, int flags,
-                               const std::string& address, int port) {
-    const sockaddr_in target = makeAddress(kAfInet, port, address);
-    const ssize_t sent = ::sendto(socket, buffer, static_cast<std::size_t>(length), flags | MSG_NOSIGNAL,
-                                  reinterpret_cast<const sockaddr*>(&target), sizeof target);
+                               const std::string& address, int port, int ttl) {
+    sockaddr_in target = makeAddress(kAfInet, port, address);
+    iovec part{const_cast<void*>(buffer), static_cast<std::size_t>(length)};
+    msghdr message{};
+    message.msg_name = &target;
+    message.msg_namelen = sizeof target;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    // The time-to-live as a control message costs no system call of its own, unlike the socket
+    // option; the kernel checks the range as it does for the option.
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    if (ttl != -1) {
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* c = CMSG_FIRSTHDR(&message);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_TTL;
+        c->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(c), &ttl, sizeof ttl);
+    }
+    const ssize_t sent = ::sendmsg(socket, &message, flags | MSG_NOSIGNAL);
     return sent < 0 ? failWithErrno() : static_cast<int>(sent);
 }
 

@@ -25,7 +25,7 @@ public:
                     int timeoutMs) override;
     int StackSend(TNxSocket socket, const void* buffer, int length, int flags) override;
     int StackSendTo(TNxSocket socket, const void* buffer, int length, int flags, const std::string& address,
-                    int port) override;
+                    int port, int ttl) override;
     int StackSetOption(TNxSocket socket, int level, int option, const void* value, int length) override;
     TNxSocket StackSocket(int family, int type, int protocol) override;
     int StackShutdown(TNxSocket socket, int how) override;

@@ -483,6 +483,28 @@ TEST(LoopbackEcho, RawSocketAsRoot) {
     EXPECT_NE(result[3].find(" own-id"), std::string::npos) << result[3];
 }
 
+// The time-to-live travels with each request; a value the kernel refuses fails the exchange as a
+// refused socket option would, and the next request goes out with the corrected value.
+TEST(LoopbackEcho, TimeToLiveOutOfRangeIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "raw sockets need root";
+    TNxIcmpClient client;
+    client.Host = "127.0.0.1";
+    client.ReceiveTimeout = 1000;
+    for (int ttl : {0, 256}) {
+        client.OutgoingTtl = ttl;
+        try {
+            client.ExchangeEcho();
+            ADD_FAILURE() << "no exception for " << ttl;
+        } catch (const ENxSocketError& e) {
+            EXPECT_EQ(e.SocketCode, 10022) << ttl;
+        }
+    }
+    EXPECT_EQ(client.NextSequence, 3489);
+    client.OutgoingTtl = 255;
+    client.ExchangeEcho();
+    EXPECT_EQ(describe(client.LastReply), "72 127.0.0.1 type=0 seq=3489 ttl=64 outcome=0");
+}
+
 TEST(LoopbackEcho, DatagramSocketAsOrdinaryUser) {
     std::optional<std::string> out;
     if (test::canIsolate()) {

@@ -58,9 +58,9 @@ public:
         return TNxStackLinux::StackSocket(family, type, protocol);
     }
     int StackSendTo(TNxSocket s, const void* buffer, int length, int flags, const std::string& address,
-                    int port) override {
+                    int port, int ttl) override {
         if (sendTo) return sendTo(buffer, length, address);
-        return TNxStackLinux::StackSendTo(s, buffer, length, flags, address, port);
+        return TNxStackLinux::StackSendTo(s, buffer, length, flags, address, port, ttl);
     }
     int WaitSockets(TNxSocketList* readList, TNxSocketList* writeList, TNxSocketList* errorList,
                     int timeoutMs) override {
