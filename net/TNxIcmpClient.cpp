@@ -60,7 +60,8 @@ void TNxIcmpClient::BuildEchoRequest(const std::string& payload) {
     r[echo::kCodeOffset] = 0;
     writeLe16(r + echo::kIdentifierOffset, ProcessId & 0xFFFF);
     writeLe16(r + echo::kSequenceOffset, NextSequence);
-    writeLe32(r + echo::kOriginateTimeOffset, tickCount());
+    builtAt_ = tickCount();
+    writeLe32(r + echo::kOriginateTimeOffset, builtAt_);
     for (int i = 0; i < echo::kPayloadLength; ++i)
         r[echo::kPayloadOffset + i] = static_cast<std::size_t>(i) < payload.size()
                                           ? static_cast<std::uint8_t>(payload[static_cast<std::size_t>(i)])
@@ -328,7 +329,7 @@ void TNxIcmpClient::AwaitReply(int timeoutMs, TReplyStatus& status) {
 void TNxIcmpClient::ExchangeEcho(const std::string& payload, std::uint16_t sequenceOverride) {
     if (sequenceOverride != 0) NextSequence = sequenceOverride;
     BuildEchoRequest(payload);
-    const std::uint32_t t0 = tickCount();
+    const std::uint32_t t0 = builtAt_; // read as the request was built, an instant ago
     TransmitRequest();
     TReplyStatus status{};
     AwaitReply(ReceiveTimeout, status);

@@ -10,8 +10,9 @@
 //
 // Cost per exchange: a fresh socket and a fresh name resolution each time, each socket option set
 // once on the new socket (the raw socket passes only echo replies, unreachable and time-exceeded
-// messages), the time-to-live sent with the request instead of set on the socket, a receive that does not wait before the wait (an answer from a near host is usually
-// queued by then), and no shutdown on the socket that always fails.
+// messages), the time-to-live sent with the request rather than set on the socket, a receive that
+// does not wait before the wait (an answer from a near host is usually queued by then), and no
+// shutdown on the socket that always fails.
 #pragma once
 
 #include "net/TNxComponent.h"
@@ -144,7 +145,8 @@ private:
 
     bool datagram_ = false;
     bool rawRefused_ = false;
-    std::string target_;  // resolved address of the last send
+    std::string target_;        // resolved address of the last send
+    std::uint32_t builtAt_ = 0; // tick count written into the last request
 };
 
 // Reads one received datagram (IPv4 header first, exactly the bytes received, at least one) into

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <optional>
 
 namespace orvex {
 
@@ -72,6 +74,28 @@ std::array<std::string_view, 4> splitQuad(std::string_view text) {
     return parts;
 }
 
+// The bytes of the common form: four parts of one to three decimal digits, each at most 255, and
+// nothing else. Read directly; every other text goes through the general rules (which give the
+// same bytes for these). nullopt for any other text.
+std::optional<std::array<std::uint8_t, 4>> plainQuad(std::string_view text) {
+    std::array<std::uint8_t, 4> bytes{};
+    std::size_t i = 0;
+    for (std::size_t part = 0; part < 4; ++part) {
+        if (part != 0) {
+            if (i == text.size() || text[i] != '.') return std::nullopt;
+            ++i;
+        }
+        unsigned value = 0;
+        const std::size_t first = i;
+        for (; i < text.size() && i - first < 3 && text[i] >= '0' && text[i] <= '9'; ++i)
+            value = value * 10 + static_cast<unsigned>(text[i] - '0');
+        if (i == first || value > 255) return std::nullopt;
+        bytes[part] = static_cast<std::uint8_t>(value);
+    }
+    if (i != text.size()) return std::nullopt;
+    return bytes;
+}
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) ==
@@ -115,11 +139,17 @@ std::string TNxStack::DescribeError(int code) {
 }
 
 std::string TNxStack::AddressToText(const std::array<std::uint8_t, 4>& bytes) {
-    return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "." +
-           std::to_string(bytes[3]);
+    char text[16];
+    char* end = text;
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (i != 0) *end++ = '.';
+        end = std::to_chars(end, text + sizeof text, static_cast<unsigned>(bytes[i])).ptr;
+    }
+    return std::string(text, end);
 }
 
 std::array<std::uint8_t, 4> TNxStack::TextToAddress(std::string_view text) {
+    if (const auto plain = plainQuad(text)) return *plain;
     std::array<std::uint8_t, 4> bytes{};
     if (text.empty()) return bytes;
     const auto parts = splitQuad(text);
@@ -129,6 +159,7 @@ std::array<std::uint8_t, 4> TNxStack::TextToAddress(std::string_view text) {
 }
 
 bool TNxStack::IsDottedQuad(std::string_view text) {
+    if (plainQuad(text)) return true;
     for (const auto part : splitQuad(text)) {
         const auto value = tryStrToInt(part);
         if (!value || *value < 0 || *value > 255) return false;

@@ -4,6 +4,7 @@
 #include "platform/Convert.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace orvex {
@@ -16,12 +17,33 @@ const char* const kPingFailureText = "Ping fehlgeschlagen!\n"
                                      "a) Ungültiger Host\n"
                                      "b) Keine Internetverbindung?";
 
+namespace {
+
+void appendNumber(std::string& line, long long value) {
+    char digits[24];
+    line.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+} // namespace
+
 std::string PingReplyLine(const TReplyStatus& status) {
-    std::string line = std::to_string(status.ByteCount) +
-                       " bytes - icmp_seq=" + std::to_string(status.Sequence) +
-                       " - ttl=" + std::to_string(status.Ttl) + " - time";
-    line += status.RoundTripMs > 0 ? "=" + std::to_string(status.RoundTripMs) : std::string("<1");
-    return line + " ms";
+    // Built in place: one allocation per line (a run formats one line per request).
+    std::string line;
+    line.reserve(64);
+    appendNumber(line, status.ByteCount);
+    line += " bytes - icmp_seq=";
+    appendNumber(line, status.Sequence);
+    line += " - ttl=";
+    appendNumber(line, status.Ttl);
+    line += " - time";
+    if (status.RoundTripMs > 0) {
+        line += '=';
+        appendNumber(line, status.RoundTripMs);
+    } else {
+        line += "<1";
+    }
+    line += " ms";
+    return line;
 }
 
 std::string PingSummaryLine(std::span<const TReplyStatus> replies, bool failed) {

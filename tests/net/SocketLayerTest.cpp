@@ -146,10 +146,11 @@ TEST(Addresses, DottedQuadSplitting) {
         const char* text;
         bool dotted;
     } cases[] = {
-        {"0.0.0.0", true},    {"255.255.255.255", true}, {"10.0.0.1", true},  {"1.2.3", false},
-        {"1.2.3.4.5", false}, {"1.2.3.", false},         {"1..3.4", false},   {"a.b.c.d", false},
-        {"256.1.1.1", false}, {"1.2.3.-1", false},       {"1.2.3.4x", false}, {"", false},
-        {"01.002.3.4", true}, {"$A.0.0.1", true},        {"1.2.3.4 ", false},
+        {"0.0.0.0", true},     {"255.255.255.255", true}, {"10.0.0.1", true},  {"1.2.3", false},
+        {"1.2.3.4.5", false},  {"1.2.3.", false},         {"1..3.4", false},   {"a.b.c.d", false},
+        {"256.1.1.1", false},  {"1.2.3.-1", false},       {"1.2.3.4x", false}, {"", false},
+        {"01.002.3.4", true},  {"$A.0.0.1", true},        {"1.2.3.4 ", false}, {"0009.1.1.1", true},
+        {"1234.0.0.1", false}, {"1.2.3.2550", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(TNxStack::IsDottedQuad(c.text), c.dotted) << c.text;
