@@ -62,10 +62,9 @@ void TNxIcmpClient::BuildEchoRequest(const std::string& payload) {
     writeLe16(r + echo::kSequenceOffset, NextSequence);
     builtAt_ = tickCount();
     writeLe32(r + echo::kOriginateTimeOffset, builtAt_);
-    for (int i = 0; i < echo::kPayloadLength; ++i)
-        r[echo::kPayloadOffset + i] = static_cast<std::size_t>(i) < payload.size()
-                                          ? static_cast<std::uint8_t>(payload[static_cast<std::size_t>(i)])
-                                          : echo::kPadding;
+    const std::size_t given = std::min(payload.size(), static_cast<std::size_t>(echo::kPayloadLength));
+    std::copy_n(payload.data(), given, r + echo::kPayloadOffset);
+    std::fill(r + echo::kPayloadOffset + given, r + echo::kRequestLength, echo::kPadding);
     writeLe16(r + echo::kChecksumOffset,
               InternetChecksum(std::span<const std::uint8_t>(RequestBuffer.data(), echo::kRequestLength)));
 }
