@@ -169,9 +169,10 @@ bool TNxStack::IsDottedQuad(std::string_view text) {
 
 bool TNxStack::CheckResult(int result, std::span<const int> tolerated) {
     if (result != -1) return false;
-    LastCode = PlatformErrorCode();
-    if (std::find(tolerated.begin(), tolerated.end(), LastCode) != tolerated.end()) return true;
-    ThrowSocketError(LastCode);
+    const int code = PlatformErrorCode();
+    LastCode = code;
+    if (std::find(tolerated.begin(), tolerated.end(), code) != tolerated.end()) return true;
+    ThrowSocketError(code);
 }
 
 void TNxStack::ThrowSocketError(int code) {

@@ -12,13 +12,15 @@
 // - Ports are host-order integers; addresses are dotted-decimal byte strings.
 // - Sockets stay in blocking mode.
 //
-// Thread: the stack serves one thread at a time (LastCode is one shared field); in this program
-// every call comes from the user-interface thread.
+// Thread: lookups, ping runs and web queries call the stack from worker threads, an abandoned one
+// beside the next. The platform code is the calling thread's; each raised error carries the code
+// of its own thread's failure. LastCode is the last code any thread kept.
 #pragma once
 
 #include "net/NxExceptions.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -136,7 +138,7 @@ public:
     // "LOCALHOST" in any case -> "127.0.0.1"; a dotted quad unchanged; else HostByName.
     std::string LookupAddress(const std::string& host);
 
-    int LastCode = 0;
+    std::atomic<int> LastCode{0};
 };
 
 // The description of a Windows Sockets code; empty when the table has none.

@@ -151,7 +151,7 @@ std::string TNxStackLinux::HostByName(const std::string& host) {
         result->h_length != 4) {
         lastPlatformCode = resolverCodeToWinsock(hErrno != 0 ? hErrno : NO_RECOVERY);
         LastCode = lastPlatformCode;
-        ThrowSocketError(LastCode);
+        ThrowSocketError(lastPlatformCode);
     }
     in_addr first{};
     std::memcpy(&first, result->h_addr_list[0], 4);

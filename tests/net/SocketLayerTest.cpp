@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -112,6 +113,34 @@ TEST(SocketErrors, ErrnoReachesTheCallerAsWinsockCode) {
     EXPECT_EQ(stack->PlatformErrorCode(), 10061);
     EXPECT_EQ(messageOf<ENxSocketError>([&] { stack->CheckResult(-1); }),
               "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+}
+
+TEST(SocketErrors, EachThreadRaisesTheCodeOfItsOwnFailure) {
+    // Two threads fail on the one stack at once with different codes: a bad descriptor (10009) and
+    // a shutdown of a socket that is not connected (10057).
+    TNxStackLinux stack;
+    const int unconnected = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(unconnected, 0);
+    auto failAgain = [&stack](const std::function<int()>& failing, int expected) {
+        int wrong = 0;
+        for (int i = 0; i < 20000; ++i) {
+            try {
+                stack.CheckResult(failing());
+                ++wrong;
+            } catch (const ENxSocketError& e) {
+                if (e.SocketCode != expected) ++wrong;
+            }
+        }
+        return wrong;
+    };
+    int wrongBadDescriptor = 0;
+    std::thread other([&] { wrongBadDescriptor = failAgain([&] { return stack.StackClose(-1); }, 10009); });
+    const int wrongNotConnected =
+        failAgain([&] { return stack.StackShutdown(unconnected, SHUT_RDWR); }, 10057);
+    other.join();
+    ::close(unconnected);
+    EXPECT_EQ(wrongBadDescriptor, 0);
+    EXPECT_EQ(wrongNotConnected, 0);
 }
 
 TEST(SocketErrors, StubErrorShowsSystemTextOnlyWithACode) {
