@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace orvex {
@@ -80,6 +81,15 @@ TlxButton* makeButton(QWidget* parent, const char* name, const QString& caption,
     // A body of a fixed colour keeps its caption black under any palette.
     if (!body.isSystem()) button->setFontColor(clBlack);
     return button;
+}
+
+// A read that fails finds nothing, as a failed table read does.
+void readConnections(TcpTable& table, std::vector<TTcpConnStatus>& list) {
+    try {
+        ReadTcpConnections(table, &list);
+    } catch (...) {
+        list.clear();
+    }
 }
 
 } // namespace
@@ -261,23 +271,27 @@ void TForm3::TimerTimer() {
     if (polling_) return;
     polling_ = true;
     const unsigned poll = history_->beginTick();
-    std::thread([channel = pollChannel_, table = table_, poll] {
-        auto list = std::make_shared<std::vector<TTcpConnStatus>>();
-        try {
-            ReadTcpConnections(*table, list.get());
-        } catch (...) {
-            list->clear(); // a read that fails finds nothing, as a failed table read does
-        }
-        std::lock_guard lock(channel->mutex);
-        if (channel->form == nullptr) return;
-        QMetaObject::invokeMethod(
-            channel->form,
-            [form = channel->form, poll, list] {
-                form->polling_ = false;
-                runGuarded(form, [&] { form->history_->endTick(poll, *list); });
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    try {
+        std::thread([channel = pollChannel_, table = table_, poll] {
+            auto list = std::make_shared<std::vector<TTcpConnStatus>>();
+            readConnections(*table, *list);
+            std::lock_guard lock(channel->mutex);
+            if (channel->form == nullptr) return;
+            QMetaObject::invokeMethod(
+                channel->form,
+                [form = channel->form, poll, list] {
+                    form->polling_ = false;
+                    runGuarded(form, [&] { form->history_->endTick(poll, *list); });
+                },
+                Qt::QueuedConnection);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: this poll reads the table here, and the timer runs on.
+        polling_ = false;
+        std::vector<TTcpConnStatus> list;
+        readConnections(*table_, list);
+        history_->endTick(poll, list);
+    }
 }
 
 void TForm3::resizeEvent(QResizeEvent* event) {
