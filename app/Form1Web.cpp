@@ -12,6 +12,8 @@
 
 #include <QLineEdit>
 
+#include <atomic>
+
 namespace orvex {
 
 void TForm1::lxButton6Click() {
@@ -40,7 +42,14 @@ void TForm1::lxButton6Click() {
     connect(
         Operations, &OperationRunner::idle, this,
         [this, client = NxHTTP1] {
-            if (NxHTTP1 == client && client.use_count() > 2) NxHTTP1 = makePublicAddressClient();
+            if (NxHTTP1 != client) return;
+            if (client.use_count() > 2) {
+                NxHTTP1 = makePublicAddressClient();
+                return;
+            }
+            // The count is read without ordering; the fence makes the worker's last use of the
+            // client, before it let go of it, happen before the next query's use here.
+            std::atomic_thread_fence(std::memory_order_acquire);
         },
         Qt::SingleShotConnection);
 }
