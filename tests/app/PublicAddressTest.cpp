@@ -326,7 +326,7 @@ private slots:
         QFETCH(QString, report);
         test::SilentServer silent(queueFull);
         useService(silent.host());
-        form->webTimeouts = {.connectMs = 400, .readMs = 400};
+        form->webTimeouts = {.connectMs = 1000, .readMs = 1000};
         setFields(QStringLiteral("10.1.1.1"));
         test::LivenessProbe probe(form->Edit10);
         startQuery();

@@ -232,7 +232,7 @@ private slots:
     void aSilentServerEndsWithTheReadTimeoutAndKeepsTheRank() {
         test::SilentServer silent(false);
         qputenv("ORVEX_RANK_QUERY_URL", QByteArray::fromStdString("http://" + silent.host() + "/search"));
-        form->webTimeouts = {.connectMs = 400, .readMs = 400};
+        form->webTimeouts = {.connectMs = 1000, .readMs = 1000};
         open();
         form->Edit3->setText(QStringLiteral("abc.def"));
         form->Edit4->setText(QStringLiteral("4"));
