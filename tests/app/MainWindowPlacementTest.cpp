@@ -3,6 +3,7 @@
 #include "app/TForm1.h"
 #include "controls/TFormSize.h"
 #include "platform/MachineIdentity.h"
+#include "tests/support/FakeMachineIdentity.h"
 #include "tests/support/RecordingNotifier.h"
 
 #include <QFile>
@@ -14,16 +15,7 @@ using namespace orvex;
 
 namespace {
 
-class FakeIdentity : public MachineIdentity {
-public:
-    FakeIdentity(std::string user, std::string computer)
-        : user_(std::move(user)), computer_(std::move(computer)) {}
-    std::string userName() override { return user_; }
-    std::string computerName() override { return computer_; }
-
-private:
-    std::string user_, computer_;
-};
+using FakeIdentity = test::FakeMachineIdentity;
 
 QString readAll(const QString& path) {
     QFile file(path);

@@ -1,5 +1,6 @@
 #include "controls/TFormSize.h"
 #include "platform/MachineIdentity.h"
+#include "tests/support/FakeMachineIdentity.h"
 #include "tests/support/RecordingNotifier.h"
 
 #include <QApplication>
@@ -18,16 +19,7 @@ using namespace orvex;
 
 namespace {
 
-class FakeIdentity : public MachineIdentity {
-public:
-    FakeIdentity(std::string user, std::string computer)
-        : user_(std::move(user)), computer_(std::move(computer)) {}
-    std::string userName() override { return user_; }
-    std::string computerName() override { return computer_; }
-
-private:
-    std::string user_, computer_;
-};
+using FakeIdentity = test::FakeMachineIdentity;
 
 class FakeDesktop : public DesktopGeometry {
 public:

@@ -19,6 +19,17 @@ using Row = ConnectionHistory::Row;
 
 namespace {
 
+// Runs an independent reader of the file (a shell command) and collects what it prints; true when
+// it ran and ended with status 0.
+bool runReader(const std::string& command, std::string& output) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return false;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe))
+        output += line;
+    return ::pclose(pipe) == 0;
+}
+
 class FixedClock : public HistoryClock {
 public:
     std::string date = "07.12.26";
@@ -154,13 +165,8 @@ TEST(XlsExport, IndependentReaderSeesEveryCell) {
         "print(s.nrows, s.ncols); [print(repr(s.cell_value(r, c))) for r in range(s.nrows) "
         "for c in range(s.ncols)]\" " +
         file.string() + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
     std::string output;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe))
-        output += line;
-    ASSERT_EQ(::pclose(pipe), 0) << output;
+    ASSERT_TRUE(runReader(command, output)) << output;
 
     std::string expected = std::to_string(history.rows().size()) + " 7\n";
     for (const Row& row : history.rows())
@@ -268,13 +274,8 @@ TEST(XlsExport, Ipv6RowsAreTextCellsForAnIndependentReader) {
                                 "[print(s.cell_type(r, c), repr(s.cell_value(r, c))) for r in (3, 4) "
                                 "for c in range(2, 6)]\" " +
                                 file.string() + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
     std::string output;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe))
-        output += line;
-    ASSERT_EQ(::pclose(pipe), 0) << output;
+    ASSERT_TRUE(runReader(command, output)) << output;
     EXPECT_EQ(output, "1 '::'\n1 '  22'\n1 '...'\n1 '...'\n"
                       "1 '2001:db8::10'\n1 ' 443'\n1 '::1'\n1 '50123'\n");
 }
