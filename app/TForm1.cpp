@@ -6,6 +6,7 @@
 #include "controls/CrispFrame.h"
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
+#include "controls/FramedGroupBox.h"
 #include "controls/KeyPress.h"
 #include "controls/LocaleFormats.h"
 #include "controls/OperationRunner.h"
@@ -55,7 +56,7 @@ constexpr int kWindowTimerGranularityMs = 16;
 
 QGroupBox* makeBox(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                    const QFont& font) {
-    auto* box = new QGroupBox(caption, parent);
+    auto* box = new FramedGroupBox(caption, parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(geometry);
     box->setFont(font);
@@ -182,13 +183,6 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     client->setFixedSize(kClientWidth, kClientHeight);
     client->setAutoFillBackground(true);
     setFixedFace(client, Qt::white);
-    // Group boxes in the look of the platform's visual styles: a thin rounded frame whose caption
-    // sits on the top line, on the window's white background.
-    client->setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid #d5dfe5; border-radius: 3px; margin-top: 6px; background: "
-        "transparent; }"
-        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 5px; top: -1px;"
-        " padding: 0px 1px; color: #0046d5; }"));
     setCentralWidget(client);
 
     Operations = new OperationRunner(this);
@@ -250,7 +244,7 @@ void TForm1::buildBoxes() {
     lstReplies = place<QListWidget>(GroupBox4, "lstReplies", QRect(9, 49, 359, 101));
     lstReplies->setFont(pixelFont(QStringLiteral("Courier New"), 11));
     lstReplies->setUniformItemSizes(true);
-    lstReplies->setStyleSheet(QStringLiteral("QListWidget::item { height: 14px; padding: 0px; }"));
+    lstReplies->setItemDelegate(new FixedHeightDelegate(14, lstReplies));
     keepFrameCrisp(lstReplies);
     // The newest line stays in view, also when a long line brings the horizontal scroll bar.
     connect(lstReplies->verticalScrollBar(), &QScrollBar::rangeChanged, lstReplies,
