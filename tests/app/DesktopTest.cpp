@@ -6,6 +6,8 @@
 #include "app/TForm5.h"
 #include "app/TStatusBar.h"
 #include "controls/Fonts.h"
+#include "controls/FramedGroupBox.h"
+#include "controls/TColor.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TTextView.h"
 #include "controls/TlxButton.h"
@@ -277,6 +279,46 @@ private slots:
                                                          .arg(x)
                                                          .arg(y)));
             window->hide();
+        }
+    }
+
+    // The main window's boxes once had their look from a style sheet; drawn by the box itself they
+    // must stay the same to the pixel, at this run's ratio, under a light and a dark palette,
+    // enabled and disabled, with the fields inside shaded from the desktop's colours as before.
+    void framedBoxesLookAsTheirStyleSheetDrewThem() {
+        loadWindowsFonts();
+        const QString sheet = QStringLiteral(
+            "QGroupBox { border: 1px solid #d5dfe5; border-radius: 3px; margin-top: 6px; background: "
+            "transparent; }"
+            "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 5px; top: "
+            "-1px;"
+            " padding: 0px 1px; color: #0046d5; }");
+        for (const QPalette& palette : {QApplication::style()->standardPalette(), darkPalette()}) {
+            QApplication::setPalette(palette);
+            QImage images[2];
+            for (int framed = 0; framed < 2; ++framed) {
+                QWidget face;
+                face.resize(392, 100);
+                face.setAutoFillBackground(true);
+                setFixedFace(&face, Qt::white);
+                if (!framed) face.setStyleSheet(sheet);
+                const QString captions[] = {QStringLiteral("IP to Hostname"), QStringLiteral("Ping")};
+                for (int i = 0; i < 2; ++i) {
+                    QGroupBox* box =
+                        framed ? new FramedGroupBox(captions[i], &face) : new QGroupBox(captions[i], &face);
+                    box->setGeometry(8 + 192 * i, 5, 185, 73);
+                    box->setFont(pixelFont(QStringLiteral("Tahoma"), 12));
+                    auto* field = new QLineEdit(box);
+                    field->setGeometry(9, 21, 168, 22);
+                    field->setFocusPolicy(Qt::NoFocus); // no blinking cursor in the images
+                    box->setEnabled(i == 0);
+                    if (framed) QCOMPARE(box->contentsRect(), QRect(1, 7, 183, 65));
+                }
+                face.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&face));
+                images[framed] = face.grab().toImage();
+            }
+            QCOMPARE(images[1], images[0]);
         }
     }
 
