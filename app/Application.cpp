@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QTimer>
 
 namespace orvex {
@@ -65,6 +66,10 @@ std::unique_ptr<TForm1> createMainWindowFirst(Form1Services services) {
     // A window that is not painted soon (started minimised, say) gets them all the same.
     QTimer::singleShot(kLatestSecondaryWindowsMs, main, buildTheRest);
     return form1;
+}
+
+std::future<void> listImageFormatsAhead() {
+    return std::async(std::launch::async, [] { QImageReader::supportedImageFormats(); });
 }
 
 } // namespace orvex

@@ -1,6 +1,7 @@
 // Start-up of the program: the resolver library, the five windows in their order, the main window.
 #pragma once
 
+#include <future>
 #include <memory>
 
 namespace orvex {
@@ -28,5 +29,10 @@ Windows createWindows(Form1Services services);
 // through its Form2 to Form5) and the application's window icon follow from the event loop right
 // after the main window's first paint, so that it appears sooner; nothing the windows show changes.
 std::unique_ptr<TForm1> createMainWindowFirst(Form1Services services);
+
+// Lists the image formats Qt can read (a walk through its plugin folder, about half a millisecond)
+// on a thread of its own while the main window is built; the menu bar's first icon needs the list.
+// The future waits for the thread as it is destroyed: keep it while the application exists.
+std::future<void> listImageFormatsAhead();
 
 } // namespace orvex

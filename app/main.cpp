@@ -19,6 +19,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvex"));
     QApplication::setOrganizationName(QStringLiteral("orvex"));
+    const std::future<void> imageFormats = listImageFormatsAhead();
     try {
         installSocketApi(std::make_unique<TWinsockIntf11>());
     } catch (const Exception& e) {

@@ -13,6 +13,10 @@ namespace orvex {
 
 namespace {
 
+constexpr const char* kWindowsFontFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
+                                             "/usr/share/wine/fonts/tahomabd.ttf",
+                                             "/usr/share/wine/fonts/ms_sans_serif.ttf"};
+
 // Set once by readFontConfigurationAhead(), waited for before Qt first asks fontconfig.
 std::future<void>& configurationRead() {
     static std::future<void> read;
@@ -25,16 +29,25 @@ void readFontConfigurationAhead() {
     std::future<void>& read = configurationRead();
     if (read.valid()) return;
     // fontconfig keeps the configuration it loads for the whole process; Qt's FcInit() finds it.
-    read = std::async(std::launch::async, [] { FcInit(); });
+    // Faces added to it here, before Qt lists the system's fonts, are among them like installed
+    // ones, and reading them costs the window's thread nothing.
+    read = std::async(std::launch::async, [] {
+        if (!FcInit()) return;
+        for (const char* path : kWindowsFontFiles)
+            FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(path));
+    });
 }
 
 void loadWindowsFonts() {
     static bool loaded = false;
     if (loaded) return;
     loaded = true;
-    if (configurationRead().valid()) configurationRead().wait();
-    for (const char* path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf",
-                             "/usr/share/wine/fonts/ms_sans_serif.ttf"}) {
+    if (configurationRead().valid()) {
+        configurationRead().wait();
+        // Qt listed the system's fonts after the thread had added the faces.
+        if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) return;
+    }
+    for (const char* path : kWindowsFontFiles) {
         if (QFile::exists(QString::fromLatin1(path)))
             QFontDatabase::addApplicationFont(QString::fromLatin1(path));
     }
@@ -48,7 +61,10 @@ QString scalableFace(const QString& family, qreal ratio) {
 }
 
 void takeParentFont(QWidget* control) {
-    if (const QWidget* parent = control->parentWidget()) control->setFont(parent->font());
+    const QWidget* parent = control->parentWidget();
+    // Setting a font the control already has would only make it lay out its text again (and a
+    // combo box build its drop-down list).
+    if (parent && control->font() != parent->font()) control->setFont(parent->font());
 }
 
 QFont pixelFont(const QString& family, int pixels, bool bold) {

@@ -11,9 +11,9 @@ class QWidget;
 namespace orvex {
 
 // Starts reading the system's font configuration (fontconfig's files and caches, a few
-// milliseconds) on a thread of its own, so that it overlaps the start of the application (the
-// window system connection); loadWindowsFonts() waits for it. Call it first in main, before any font
-// is used; calling it again does nothing.
+// milliseconds) and the Windows faces on a thread of its own, so that it overlaps the start of the
+// application (the window system connection); loadWindowsFonts() waits for it. Call it first in
+// main, before any font is used; calling it again does nothing.
 void readFontConfigurationAhead();
 
 void loadWindowsFonts();
@@ -28,9 +28,9 @@ QFont pixelFont(const QString& family, int pixels, bool bold = false);
 // Liberation Sans where Tahoma is missing). Other families are returned as they are.
 QString scalableFace(const QString& family, qreal ratio);
 
-// Gives control its parent's font. Controls under a style sheet do not inherit their parent's font
-// (style sheets stop font propagation) and would take the desktop's font instead, which a large
-// desktop font makes too tall for the fixed-size fields.
+// Gives control its parent's font where it does not have it already. Controls under a style sheet
+// do not inherit their parent's font (style sheets stop font propagation) and would take the
+// desktop's font instead, which a large desktop font makes too tall for the fixed-size fields.
 void takeParentFont(QWidget* control);
 
 } // namespace orvex
