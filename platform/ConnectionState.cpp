@@ -36,7 +36,6 @@ bool interfaceIsUsable(const std::string& name) {
 class LinuxConnectionState final : public ConnectionState {
 public:
     LinuxConnectionState() {
-        connected_.store(readDefaultRouteIsUp());
         wake_ = Fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         netlink_ = Fd(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE));
         if (netlink_.valid()) {
@@ -47,7 +46,13 @@ public:
             if (::bind(netlink_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
                 netlink_.reset();
         }
-        if (wake_.valid()) watcher_ = std::thread([this] { watch(); });
+        // The first reading of the route tables (some hundred microseconds) is the watcher's first
+        // task, so that whoever creates this (the main window, as the program starts) need not wait
+        // for it; isConnected() does, until it is there.
+        if (wake_.valid())
+            watcher_ = std::thread([this] { watch(); });
+        else
+            publish(readDefaultRouteIsUp());
     }
 
     ~LinuxConnectionState() override {
@@ -58,10 +63,19 @@ public:
         }
     }
 
-    bool isConnected() override { return connected_.load(std::memory_order_relaxed); }
+    bool isConnected() override {
+        known_.wait(false, std::memory_order_acquire);
+        return connected_.load(std::memory_order_relaxed);
+    }
 
 private:
+    void publish(bool connected) {
+        connected_.store(connected, std::memory_order_relaxed);
+        if (!known_.exchange(true, std::memory_order_release)) known_.notify_all();
+    }
+
     void watch() {
+        publish(readDefaultRouteIsUp());
         pollfd fds[2] = {{wake_.get(), POLLIN, 0}, {netlink_.get(), POLLIN, 0}};
         const nfds_t count = netlink_.valid() ? 2 : 1;
         for (;;) {
@@ -72,11 +86,12 @@ private:
                 while (::recv(netlink_.get(), drain, sizeof drain, MSG_DONTWAIT) > 0) {
                 }
             }
-            connected_.store(readDefaultRouteIsUp(), std::memory_order_relaxed);
+            publish(readDefaultRouteIsUp());
         }
     }
 
     std::atomic<bool> connected_{false};
+    std::atomic<bool> known_{false}; // connected_ holds a reading
     Fd wake_;
     Fd netlink_;
     std::thread watcher_;
