@@ -73,6 +73,19 @@ void FramedGroupBox::keepContentsMargins() {
     if (contentsMargins() != inside) setContentsMargins(inside);
 }
 
+bool FramedGroupBox::event(QEvent* event) {
+    // Only windows hear of a new application palette. The box itself hears of it through a change
+    // of its own palette, which a new palette that differs only in the two roles the box holds as
+    // its own does not bring: it listens to its window as well.
+    if (event->type() == QEvent::Polish) window()->installEventFilter(this);
+    return QGroupBox::event(event);
+}
+
+bool FramedGroupBox::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange) takeDesktopFace();
+    return QGroupBox::eventFilter(watched, event);
+}
+
 void FramedGroupBox::changeEvent(QEvent* event) {
     QGroupBox::changeEvent(event);
     // QGroupBox asks the style for its margins again on these; the frame here is not the style's.

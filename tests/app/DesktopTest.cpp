@@ -322,6 +322,22 @@ private slots:
         }
     }
 
+    // The desktop changes only its window colours while the program runs: the fields in the boxes,
+    // shaded from them, follow.
+    void framedBoxesFollowADesktopChangingOnlyItsWindowColours() {
+        QWidget face;
+        setFixedFace(&face, Qt::white);
+        auto* field = new QLineEdit(new FramedGroupBox(QStringLiteral("Ping"), &face));
+        face.ensurePolished();
+        QPalette changed = QApplication::palette();
+        changed.setColor(QPalette::Window, QColor(200, 30, 30));
+        changed.setColor(QPalette::WindowText, QColor(30, 200, 30));
+        QApplication::setPalette(changed);
+        QCoreApplication::sendPostedEvents();
+        for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
+            QCOMPARE(field->palette().color(role), changed.color(role));
+    }
+
     void fieldsTakeTheirBoxFontWhateverTheDesktopFont() {
         // A large desktop font, for every widget and, as some desktops set it, per class.
         QFont large(QStringLiteral("DejaVu Sans"), 14);
