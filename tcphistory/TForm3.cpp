@@ -13,11 +13,14 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
+#include <QToolTip>
 
 #include <mutex>
 #include <system_error>
@@ -38,6 +41,29 @@ constexpr QRect kCloseRect(612, 444, 75, 20);
 constexpr int kRowHeight = 16;
 constexpr int kColumnWidths[ConnectionHistory::kColumns] = {84, 67, 161, 76, 114, 74, 105};
 constexpr int kPollIntervalMs = 500;
+
+// The grid's cells cut their text off; one that does (a long IPv6 address, say) shows its whole
+// text as a tooltip. Cells are drawn as by the default delegate.
+class WholeTextTips : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip)
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QRect text = view->style()->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
+        if (!cell.text.isEmpty() && cell.fontMetrics.horizontalAdvance(cell.text) > text.width()) {
+            QToolTip::showText(event->globalPos(), cell.text, view->viewport(), option.rect);
+            return true;
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+};
 
 QRect anchoredBottomRight(QRect design, QSize size) {
     return design.translated(size.width() - kDesignWidth, size.height() - kDesignHeight);
@@ -163,6 +189,7 @@ void TForm3::buildControls() {
         QStringLiteral("Eine Zeile je neuer Verbindung oder neuem Listener"));
     grid_ = new HistoryGridModel(*history_, sgConnHist);
     sgConnHist->setModel(grid_);
+    sgConnHist->setItemDelegate(new WholeTextTips(sgConnHist));
     sgConnHist->setFont(gridFont());
     sgConnHist->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sgConnHist->setSelectionMode(QAbstractItemView::SingleSelection);

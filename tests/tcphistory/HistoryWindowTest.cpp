@@ -8,16 +8,19 @@
 #include "tests/support/WaitForOperations.h"
 #include "tests/tcphistory/FakeTcpTable.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace orvex;
 
@@ -62,6 +65,9 @@ QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
+
+constexpr TcpIpv6Address kLongIpv6 = {0x20, 0x01, 0x0d, 0xb8, 0x85, 0xa3, 0x12, 0x34,
+                                      0x56, 0x78, 0x8a, 0x2e, 0x03, 0x70, 0x73, 0x34};
 
 } // namespace
 
@@ -328,15 +334,36 @@ private slots:
     }
 
     void screenshotWithRows() {
-        table->rows = {test::listening(135), test::listening(80, tcpRowAddress(127, 0, 0, 1)),
-                       test::established(50000, 2, 443), test::established(50001, 3, 8080),
-                       test::established(20, 4, 51234)};
+        table->rows = {test::listening(135),
+                       test::listening(80, tcpRowAddress(127, 0, 0, 1)),
+                       test::established(50000, 2, 443),
+                       test::established(50001, 3, 8080),
+                       test::established(20, 4, 51234),
+                       test::ipv6Row(TcpEstablished, kLongIpv6, 50002, test::kIpv6Loopback, 80)};
         form->cbShowListeners->click();
         form->TimerTimer();
         QTRY_VERIFY(!form->polling());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QVERIFY(!test::saveScreenshot(form.get(), QStringLiteral("TForm3")).isEmpty());
+
+        // The long IPv6 address is cut off in its cell and shows whole as a tooltip; a cell whose
+        // text fits shows none.
+        const QAbstractItemModel* grid = form->sgConnHist->model();
+        const auto tipAt = [&](int row, int column) {
+            const QRect cell = form->sgConnHist->visualRect(grid->index(row, column));
+            QWidget* viewport = form->sgConnHist->viewport();
+            QHelpEvent help(QEvent::ToolTip, cell.center(), viewport->mapToGlobal(cell.center()));
+            QApplication::sendEvent(viewport, &help);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        int ipv6 = -1;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            if (grid->index(r, 2).data().toString().startsWith(QStringLiteral("2001:"))) ipv6 = r;
+        QVERIFY(ipv6 >= 0);
+        QCOMPARE(tipAt(ipv6, 3), QString());
+        QCOMPARE(tipAt(ipv6 - 1, 2), QString());
+        QCOMPARE(tipAt(ipv6, 2), QStringLiteral("2001:db8:85a3:1234:5678:8a2e:370:7334"));
     }
 };
 
