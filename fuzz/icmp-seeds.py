@@ -16,25 +16,7 @@ import time
 SEQUENCE = 3489
 IDENTIFIER = 0x4242
 
-SETUP = """
-ip link set lo up
-ip link add v0 type veth peer name v1
-ip addr add 10.99.3.1/24 dev v0
-ip addr add 10.99.4.1/24 dev v1
-ip link set v0 up
-ip link set v1 up
-for f in /proc/sys/net/ipv4/conf/*/rp_filter; do echo 0 > $f; done
-echo 1 > /proc/sys/net/ipv4/conf/all/accept_local
-echo 1 > /proc/sys/net/ipv4/conf/v1/accept_local
-echo 1 > /proc/sys/net/ipv4/ip_forward
-mac=$(ip -o link show v1 | grep -o 'link/ether [0-9a-f:]*' | cut -d' ' -f2)
-ip neigh add 10.99.3.2 lladdr $mac dev v0
-ip route add 10.99.2.0/24 via 10.99.3.2 dev v0 onlink
-ip route add 10.99.5.0/24 via 10.99.3.2 dev v0 onlink
-ip rule add iif v1 lookup 100
-ip route add unreachable 10.99.2.0/24 table 100
-ip route add 10.99.5.0/24 via 10.99.4.2 dev v1 onlink table 100
-"""
+SETUP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support", "icmp-router.sh")
 
 
 def checksum(data):
@@ -77,7 +59,7 @@ def record_route(header_length):
 
 
 def main(out):
-    subprocess.run(["sh", "-ec", SETUP], check=True)
+    subprocess.run(["sh", "-e", SETUP], check=True)
     time.sleep(0.2)
     seeds = {}
     for d in capture("127.0.0.1"):

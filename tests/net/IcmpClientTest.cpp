@@ -3,6 +3,8 @@
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/ChildProcess.h"
 
+#include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sstream>
@@ -563,28 +565,15 @@ TEST(LoopbackEcho, UnansweredRequestsTimeOut) {
 
 namespace {
 
-// Inside the test's own namespace: packets for 10.99.2.0/24 and 10.99.5.0/24 leave through v0 and
-// come back in on v1, where a second routing table forwards them: 10.99.2.0/24 is unreachable
-// there, 10.99.5.0/24 is forwarded (so a time-to-live of 1 runs out). The kernel answers both with
-// ICMP error messages to the sender.
-const char* const kRouterScript = R"(
-ip link add v0 type veth peer name v1
-ip addr add 10.99.3.1/24 dev v0
-ip addr add 10.99.4.1/24 dev v1
-ip link set v0 up
-ip link set v1 up
-for f in /proc/sys/net/ipv4/conf/*/rp_filter; do echo 0 > $f; done
-echo 1 > /proc/sys/net/ipv4/conf/all/accept_local
-echo 1 > /proc/sys/net/ipv4/conf/v1/accept_local
-echo 1 > /proc/sys/net/ipv4/ip_forward
-mac=$(ip -o link show v1 | grep -o 'link/ether [0-9a-f:]*' | cut -d' ' -f2)
-ip neigh add 10.99.3.2 lladdr $mac dev v0
-ip route add 10.99.2.0/24 via 10.99.3.2 dev v0 onlink
-ip route add 10.99.5.0/24 via 10.99.3.2 dev v0 onlink
-ip rule add iif v1 lookup 100
-ip route add unreachable 10.99.2.0/24 table 100
-ip route add 10.99.5.0/24 via 10.99.4.2 dev v1 onlink table 100
-)";
+// The router of tests/support/icmp-router.sh: unreachable and time-exceeded answers from this
+// machine's own kernel.
+std::string routerScript() {
+    const char* source = std::getenv("ORVEX_SOURCE_DIR");
+    std::ifstream file(std::string(source ? source : ".") + "/tests/support/icmp-router.sh");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 std::string errorExchanges() {
     TNxIcmpClient client;
@@ -604,12 +593,12 @@ std::string errorExchanges() {
 
 void expectRouterErrors(bool asNobody) {
     if (!test::canIsolate()) GTEST_SKIP() << "needs root to set up the namespace";
+    const std::string script = routerScript();
+    ASSERT_FALSE(script.empty()) << "tests/support/icmp-router.sh not found";
     std::string why;
-    const auto out = test::runInChild({.ownNetwork = true,
-                                       .pingGroupRange = "0 2147483647",
-                                       .setupScript = kRouterScript,
-                                       .asNobody = asNobody},
-                                      errorExchanges, &why);
+    const auto out = test::runInChild(
+        {.ownNetwork = true, .pingGroupRange = "0 2147483647", .setupScript = script, .asNobody = asNobody},
+        errorExchanges, &why);
     if (!out && why.find("setup script") != std::string::npos) GTEST_SKIP() << why;
     ASSERT_TRUE(out) << why;
     const auto result = lines(*out);
