@@ -33,6 +33,20 @@ TEST(LinuxNetworkAdapters, UnknownAndLoopbackNumbersAreInvalid) {
         EXPECT_EQ(adapters->resetAdapter(number), kAdapterOk) << number;
 }
 
+namespace {
+
+// `out`: our facts and the ip tool's, a line each, as a namespace child returned them. Returns ours.
+std::string expectOursAsTheIpTool(const std::string& out) {
+    std::istringstream lines(out);
+    std::string ours, ip;
+    std::getline(lines, ours);
+    std::getline(lines, ip);
+    EXPECT_EQ(ours, ip);
+    return ours;
+}
+
+} // namespace
+
 TEST(LinuxNetworkAdapters, SeveralAdaptersAndGatewaysInANamespace) {
     const std::string out = inOwnNetworkNamespace([]() -> std::string {
         if (std::system(kSeveralAdaptersSetup) != 0)
@@ -41,11 +55,7 @@ TEST(LinuxNetworkAdapters, SeveralAdaptersAndGatewaysInANamespace) {
         return factsFromSource(*adapters).describe() + "\n" + factsFromIpTool().describe();
     });
     if (out.rfind("SKIP", 0) == 0) GTEST_SKIP() << out;
-    std::istringstream lines(out);
-    std::string ours, ip;
-    std::getline(lines, ours);
-    std::getline(lines, ip);
-    EXPECT_EQ(ours, ip);
+    const std::string ours = expectOursAsTheIpTool(out);
     // Hardware addresses and gateways in interface-index order; the table-7 route is not the
     // main table's; each gateway once per interface; an interface without one shows 0.0.0.0.
     EXPECT_NE(ours.find(" hardware=02-00-00-00-00-03,02-00-00-00-00-02,00-0A-0B-0C-0D-0E,02-00-00-00-00-01 "
@@ -66,9 +76,5 @@ TEST(LinuxNetworkAdapters, Ipv6AddressesAndRoutersInANamespace) {
         return ipv6FactsFromSource(*adapters) + "\n" + ipv6FactsFromIpTool();
     });
     if (out.rfind("SKIP", 0) == 0) GTEST_SKIP() << out;
-    std::istringstream lines(out);
-    std::string ours, ip;
-    std::getline(lines, ours);
-    std::getline(lines, ip);
-    EXPECT_EQ(ours, ip);
+    expectOursAsTheIpTool(out);
 }
