@@ -27,11 +27,6 @@ std::uint16_t readLe16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-void writeLe16(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value & 0xFF);
-    p[1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
 [[noreturn]] void throwSocketError(int err) {
     const int code = errnoToWinsock(err);
     throw ENxSocketError(SocketErrorMessage(code, SocketErrorDescription(code)), code);
@@ -239,18 +234,8 @@ void TNxIcmp6Echo::ExchangeEcho(TNxIcmpClient& client, const sockaddr_in6& targe
                                 const std::string& payload) {
     const std::uint16_t sequence = client.NextSequence;
     const std::uint16_t identifier = static_cast<std::uint16_t>(client.ProcessId & 0xFFFF);
-    std::array<std::uint8_t, echo::kRequestLength> request{};
-    request[echo::kTypeOffset] = echo6::kEchoRequest;
-    writeLe16(&request[echo::kIdentifierOffset], identifier);
-    writeLe16(&request[echo::kSequenceOffset], sequence);
-    const std::uint32_t now = tickCount();
-    writeLe16(&request[echo::kOriginateTimeOffset], now & 0xFFFF);
-    writeLe16(&request[echo::kOriginateTimeOffset + 2], now >> 16);
-    for (int i = 0; i < echo::kPayloadLength; ++i)
-        request[static_cast<std::size_t>(echo::kPayloadOffset + i)] =
-            static_cast<std::size_t>(i) < payload.size()
-                ? static_cast<std::uint8_t>(payload[static_cast<std::size_t>(i)])
-                : echo::kPadding;
+    std::array<std::uint8_t, echo::kRequestLength> request;
+    WriteEchoRequest(request, echo6::kEchoRequest, identifier, sequence, tickCount(), payload);
     // The kernel fills in the ICMPv6 checksum, which covers the IPv6 addresses.
 
     const Fd socket(OpenSocket(client));

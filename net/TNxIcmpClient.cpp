@@ -52,21 +52,27 @@ TNxIcmpClient::TNxIcmpClient() : ProcessId(static_cast<std::uint32_t>(::getpid()
     Protocol = kIcmpProtocol;
 }
 
-void TNxIcmpClient::BuildEchoRequest(const std::string& payload) {
-    RequestLength = echo::kRequestLength;
-    std::fill_n(RequestBuffer.begin(), echo::kRequestLength, 0);
-    std::uint8_t* r = RequestBuffer.data();
-    r[echo::kTypeOffset] = echo::kEchoRequest;
-    r[echo::kCodeOffset] = 0;
-    writeLe16(r + echo::kIdentifierOffset, ProcessId & 0xFFFF);
-    writeLe16(r + echo::kSequenceOffset, NextSequence);
-    builtAt_ = tickCount();
-    writeLe32(r + echo::kOriginateTimeOffset, builtAt_);
+void WriteEchoRequest(std::span<std::uint8_t, echo::kRequestLength> request, std::uint8_t type,
+                      std::uint16_t identifier, std::uint16_t sequence, std::uint32_t ticks,
+                      const std::string& payload) {
+    std::uint8_t* r = request.data();
+    std::fill_n(r, echo::kRequestLength, 0);
+    r[echo::kTypeOffset] = type;
+    writeLe16(r + echo::kIdentifierOffset, identifier);
+    writeLe16(r + echo::kSequenceOffset, sequence);
+    writeLe32(r + echo::kOriginateTimeOffset, ticks);
     const std::size_t given = std::min(payload.size(), static_cast<std::size_t>(echo::kPayloadLength));
     std::copy_n(payload.data(), given, r + echo::kPayloadOffset);
     std::fill(r + echo::kPayloadOffset + given, r + echo::kRequestLength, echo::kPadding);
-    writeLe16(r + echo::kChecksumOffset,
-              InternetChecksum(std::span<const std::uint8_t>(RequestBuffer.data(), echo::kRequestLength)));
+}
+
+void TNxIcmpClient::BuildEchoRequest(const std::string& payload) {
+    RequestLength = echo::kRequestLength;
+    const std::span<std::uint8_t, echo::kRequestLength> request(RequestBuffer.data(), echo::kRequestLength);
+    builtAt_ = tickCount();
+    WriteEchoRequest(request, echo::kEchoRequest, static_cast<std::uint16_t>(ProcessId & 0xFFFF),
+                     NextSequence, builtAt_, payload);
+    writeLe16(request.data() + echo::kChecksumOffset, InternetChecksum(request));
 }
 
 TNxSocketHandle& TNxIcmpClient::OpenRawSocket() {

@@ -99,6 +99,13 @@ inline constexpr int kIpHeaderLength = 20;
 inline constexpr int kFirstSequence = 3489;
 } // namespace echo
 
+// Lays out an echo request of kRequestLength bytes for either ICMP family: type, code 0, checksum
+// 0, then identifier, sequence number and tick count least significant byte first, and the
+// payload's first kPayloadLength bytes padded with kPadding.
+void WriteEchoRequest(std::span<std::uint8_t, echo::kRequestLength> request, std::uint8_t type,
+                      std::uint16_t identifier, std::uint16_t sequence, std::uint32_t ticks,
+                      const std::string& payload);
+
 class TNxIcmpClient : public TNxRawClient {
 public:
     TNxIcmpClient();
