@@ -32,7 +32,19 @@ std::uint16_t readLe16(const std::uint8_t* p) {
     throw ENxSocketError(SocketErrorMessage(code, SocketErrorDescription(code)), code);
 }
 
-std::optional<sockaddr_in6> numericIpv6(std::string text) {
+std::string addressText(const sockaddr_in6& address) {
+    char text[INET6_ADDRSTRLEN];
+    return ::inet_ntop(AF_INET6, &address.sin6_addr, text, sizeof text) ? text : "";
+}
+
+void setOption(int socket, int level, int option, int value) {
+    if (::setsockopt(socket, level, option, &value, sizeof value) != 0) throwSocketError(errno);
+}
+
+} // namespace
+
+std::optional<sockaddr_in6> Ipv6EchoTarget(const std::string& host) {
+    std::string text = host;
     if (text.size() >= 2 && text.front() == '[' && text.back() == ']') text = text.substr(1, text.size() - 2);
     if (text.find(':') == std::string::npos) return std::nullopt;
     addrinfo hints{};
@@ -49,25 +61,10 @@ std::optional<sockaddr_in6> numericIpv6(std::string text) {
     return address;
 }
 
-std::string addressText(const sockaddr_in6& address) {
-    char text[INET6_ADDRSTRLEN];
-    return ::inet_ntop(AF_INET6, &address.sin6_addr, text, sizeof text) ? text : "";
-}
-
-void setOption(int socket, int level, int option, int value) {
-    if (::setsockopt(socket, level, option, &value, sizeof value) != 0) throwSocketError(errno);
-}
-
-} // namespace
-
-std::optional<sockaddr_in6> Ipv6EchoTarget(const std::string& host) {
-    return numericIpv6(host);
-}
-
 std::optional<sockaddr_in6> Ipv6OnlyNameTarget(const std::string& host) {
     if (::strcasecmp(host.c_str(), "LOCALHOST") == 0 || TNxStack::IsDottedQuad(host)) return std::nullopt;
     const std::string text = SharedStack->HostByNameIpv6Only(host);
-    return text.empty() ? std::nullopt : numericIpv6(text);
+    return text.empty() ? std::nullopt : Ipv6EchoTarget(text);
 }
 
 void TNxIcmp6Echo::RunExchange(TNxIcmpClient& client, const std::string& host) {

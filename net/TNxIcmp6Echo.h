@@ -65,8 +65,6 @@ public:
                               std::optional<std::uint16_t> identifier, int hopLimit,
                               const std::string& source, TReplyStatus& status);
 
-    bool UsesDatagramSocket() const { return datagram_; }
-
 private:
     int OpenSocket(const TNxIcmpClient& client);
     // One message or queued error, rebuilt as a raw socket reads it, into buffer; its length, 0
