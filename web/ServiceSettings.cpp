@@ -1,5 +1,6 @@
 #include "web/ServiceSettings.h"
 
+#include "net/NxStr.h"
 #include "platform/MachineIdentity.h"
 
 #include <algorithm>
@@ -7,7 +8,6 @@
 #include <fcntl.h>
 #include <sstream>
 #include <stdexcept>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -46,14 +46,6 @@ std::string regularFileText(const std::string& path) {
     return text;
 }
 
-bool startsWithHttp(const std::string& url) {
-    static constexpr std::string_view kScheme = "http://";
-    if (url.size() < kScheme.size()) return false;
-    for (std::size_t i = 0; i < kScheme.size(); ++i)
-        if ((url[i] | 0x20) != kScheme[i] && url[i] != kScheme[i]) return false;
-    return true;
-}
-
 // The authority of an http:// URL: from after "://" to the first "/" (or the end).
 std::pair<std::size_t, std::size_t> authoritySpan(const std::string& url) {
     const std::size_t start = url.find("://") + 3;
@@ -62,7 +54,7 @@ std::pair<std::size_t, std::size_t> authoritySpan(const std::string& url) {
 }
 
 bool isUsableUrl(const std::string& url) {
-    if (!startsWithHttp(url)) return false;
+    if (!nxstr::startsWithText(url, "http://")) return false;
     for (const char c : url)
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return false;
     const auto [start, end] = authoritySpan(url);
