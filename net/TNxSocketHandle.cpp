@@ -91,9 +91,7 @@ void TNxSocketHandle::SetTarget(const std::string& address, int port) {
 }
 
 int TNxSocketHandle::ConnectTarget(int family, int timeoutMs) {
-    const int result = timeoutMs > 0
-                           ? stack().StackConnectWithin(Descriptor, family, TargetPort, TargetIP, timeoutMs)
-                           : stack().StackConnect(Descriptor, family, TargetPort, TargetIP);
+    const int result = stack().StackConnectWithin(Descriptor, family, TargetPort, TargetIP, timeoutMs);
     if (result != -1) {
         RefreshLocalName();
         RefreshPeerName();

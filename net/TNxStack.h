@@ -75,8 +75,8 @@ public:
     virtual int StackBind(TNxSocket socket, int family, int port, const std::string& localAddress) = 0;
     virtual int StackClose(TNxSocket socket) = 0;
     virtual int StackConnect(TNxSocket socket, int family, int port, const std::string& address) = 0;
-    // As StackConnect, giving up after timeoutMs (above 0) with code 10060. This base waits as long
-    // as StackConnect does.
+    // As StackConnect, giving up after timeoutMs (above 0) with code 10060; 0 or less is StackConnect
+    // itself. This base waits as long as StackConnect does.
     virtual int StackConnectWithin(TNxSocket socket, int family, int port, const std::string& address,
                                    int timeoutMs) {
         (void)timeoutMs;
