@@ -74,20 +74,13 @@ std::string FormatIPv6Address(const TcpIpv6Address& address) {
 
 TTcpConnStatus makeTcpConnStatus(const TcpRow& row) {
     TTcpConnStatus record;
-    if (row.Ipv6) {
-        record.LocalIP = FormatIPv6Address(row.LocalAddr6);
-        record.LocalPort = FormatPort(hostPort(row.LocalPort));
-        const bool noRemote = std::all_of(row.RemoteAddr6.begin(), row.RemoteAddr6.end(),
-                                          [](std::uint8_t b) { return b == 0; });
-        record.RemoteIP = noRemote ? std::string(kNoRemote) : FormatIPv6Address(row.RemoteAddr6);
-        record.RemotePort = noRemote ? std::string(kNoRemote) : FormatPort(hostPort(row.RemotePort));
-        record.Status = row.State < TcpStateNames.size() ? TcpStateNames[row.State] : std::string_view();
-        return record;
-    }
-    record.LocalIP = FormatIPAddress(row.LocalAddr);
+    const bool hasRemote = row.Ipv6 ? std::any_of(row.RemoteAddr6.begin(), row.RemoteAddr6.end(),
+                                                  [](std::uint8_t b) { return b != 0; })
+                                    : row.RemoteAddr != 0;
+    record.LocalIP = row.Ipv6 ? FormatIPv6Address(row.LocalAddr6) : FormatIPAddress(row.LocalAddr);
     record.LocalPort = FormatPort(hostPort(row.LocalPort));
-    if (row.RemoteAddr != 0) {
-        record.RemoteIP = FormatIPAddress(row.RemoteAddr);
+    if (hasRemote) {
+        record.RemoteIP = row.Ipv6 ? FormatIPv6Address(row.RemoteAddr6) : FormatIPAddress(row.RemoteAddr);
         record.RemotePort = FormatPort(hostPort(row.RemotePort));
     } else {
         record.RemoteIP = kNoRemote;
