@@ -34,15 +34,20 @@ void createSecondaryWindows(TForm1& form1, std::shared_ptr<TcpTable> tcpTable) {
     form1.Form5 = new TForm5(&form1);
 }
 
+// The fonts and the desktop entry's name the main window needs, then the main window itself.
+std::unique_ptr<TForm1> createMainWindow(Form1Services services) {
+    loadWindowsFonts();
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.orvex.Orvex"));
+    return std::make_unique<TForm1>(std::move(services));
+}
+
 } // namespace
 
 Windows createWindows(Form1Services services) {
-    loadWindowsFonts();
     setApplicationIcon();
-    QGuiApplication::setDesktopFileName(QStringLiteral("de.orvex.Orvex"));
     Windows windows;
     auto tcpTable = services.tcpTable;
-    windows.Form1 = std::make_unique<TForm1>(std::move(services));
+    windows.Form1 = createMainWindow(std::move(services));
     createSecondaryWindows(*windows.Form1, std::move(tcpTable));
     windows.Form2 = windows.Form1->Form2;
     windows.Form3 = windows.Form1->Form3;
@@ -52,10 +57,8 @@ Windows createWindows(Form1Services services) {
 }
 
 std::unique_ptr<TForm1> createMainWindowFirst(Form1Services services) {
-    loadWindowsFonts();
-    QGuiApplication::setDesktopFileName(QStringLiteral("de.orvex.Orvex"));
     auto tcpTable = services.tcpTable;
-    auto form1 = std::make_unique<TForm1>(std::move(services));
+    auto form1 = createMainWindow(std::move(services));
     TForm1* main = form1.get();
     const auto buildTheRest = [main, tcpTable] {
         if (main->Form2) return;
