@@ -82,20 +82,21 @@ private:
     std::function<void()> action_;
 };
 
-} // namespace
-
-void bindControlEnter(QWidget* widget, std::function<void()> action) {
-    auto* filter = new ControlEnterFilter(widget, std::move(action));
+// Keys typed into an editable combo box go to its line edit: the filter watches both.
+void filterKeysOf(QWidget* widget, QObject* filter) {
     widget->installEventFilter(filter);
     if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->lineEdit())
         combo->lineEdit()->installEventFilter(filter);
 }
 
+} // namespace
+
+void bindControlEnter(QWidget* widget, std::function<void()> action) {
+    filterKeysOf(widget, new ControlEnterFilter(widget, std::move(action)));
+}
+
 void bindKeyPress(QWidget* widget, KeyPressHandler handler) {
-    auto* filter = new KeyPressFilter(widget, std::move(handler));
-    widget->installEventFilter(filter);
-    if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->lineEdit())
-        combo->lineEdit()->installEventFilter(filter);
+    filterKeysOf(widget, new KeyPressFilter(widget, std::move(handler)));
 }
 
 } // namespace orvex
