@@ -262,11 +262,6 @@ bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-int OperationRunner::runningWorkers() {
-    std::lock_guard lock(workersMutex);
-    return workers;
-}
-
 bool OperationRunner::waitForWorkers(int ms) {
     std::unique_lock lock(workersMutex);
     return workersEnded.wait_for(lock, std::chrono::milliseconds(ms), [] { return workers == 0; });

@@ -80,10 +80,8 @@ public:
     // Lets go of every operation for good (the owner window is being destroyed).
     void shutdown();
 
-    // Worker threads of this process that have not ended yet (abandoned ones included).
-    static int runningWorkers();
-    // Waits up to ms for every worker thread to end; whether they all did. Tests and the end of
-    // the program use it.
+    // Waits up to ms for every worker thread of this process to end (abandoned ones included);
+    // whether they all did. Tests and the end of the program use it.
     static bool waitForWorkers(int ms);
 
 signals:
