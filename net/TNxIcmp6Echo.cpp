@@ -2,6 +2,7 @@
 
 #include "net/TNxComponent.h"
 #include "platform/Fd.h"
+#include "platform/Ipv6Text.h"
 #include "platform/Ticks.h"
 #include "platform/WinsockErrors.h"
 
@@ -30,11 +31,6 @@ std::uint16_t readLe16(const std::uint8_t* p) {
 [[noreturn]] void throwSocketError(int err) {
     const int code = errnoToWinsock(err);
     throw ENxSocketError(SocketErrorMessage(code, SocketErrorDescription(code)), code);
-}
-
-std::string addressText(const sockaddr_in6& address) {
-    char text[INET6_ADDRSTRLEN];
-    return ::inet_ntop(AF_INET6, &address.sin6_addr, text, sizeof text) ? text : "";
 }
 
 void setOption(int socket, int level, int option, int value) {
@@ -206,12 +202,12 @@ int TNxIcmp6Echo::ReadMessage(int socket, std::uint8_t* buffer, int size, const 
             }
         }
         if (flags == 0) {
-            source = addressText(from);
+            source = ipv6Text(from.sin6_addr);
             return static_cast<int>(received);
         }
         // Errors raised on this machine (no ICMPv6 message behind them) answer nothing.
         if (!error || error->ee_origin != SO_EE_ORIGIN_ICMP6) return 0;
-        source = addressText(offender);
+        source = ipv6Text(offender.sin6_addr);
         std::fill_n(buffer, kRebuilt, 0);
         buffer[0] = error->ee_type;
         buffer[1] = error->ee_code;

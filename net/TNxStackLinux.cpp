@@ -1,5 +1,6 @@
 #include "net/TNxStackLinux.h"
 
+#include "platform/Ipv6Text.h"
 #include "platform/WinsockErrors.h"
 
 #include <algorithm>
@@ -171,10 +172,8 @@ std::string TNxStackLinux::HostByNameIpv6Only(const std::string& host) {
         if (entry->ai_family == AF_INET6 && !first && entry->ai_addrlen >= sizeof(sockaddr_in6))
             first = reinterpret_cast<const sockaddr_in6*>(entry->ai_addr);
     }
-    std::string text;
-    char buffer[INET6_ADDRSTRLEN];
-    if (first && !hasIpv4 && ::inet_ntop(AF_INET6, &first->sin6_addr, buffer, sizeof buffer)) {
-        text = buffer;
+    std::string text = first && !hasIpv4 ? ipv6Text(first->sin6_addr) : std::string();
+    if (!text.empty()) {
         char zone[IF_NAMESIZE];
         if (first->sin6_scope_id != 0 && ::if_indextoname(first->sin6_scope_id, zone))
             text += "%" + std::string(zone);

@@ -1,5 +1,7 @@
 #include "netinfo/AdapterBoxes.h"
 
+#include "platform/Ipv6Text.h"
+
 #include <cstdio>
 
 #include <arpa/inet.h>
@@ -42,8 +44,7 @@ std::string cleanGatewayText(const std::string& text) {
 }
 
 std::string formatIpv6(const Ipv6Address& address) {
-    char text[INET6_ADDRSTRLEN];
-    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
+    return ipv6Text(address);
 }
 
 std::string ListLocalAddresses(NetworkAdapters& adapters) {

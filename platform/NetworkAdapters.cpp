@@ -1,5 +1,6 @@
 #include "platform/NetworkAdapters.h"
 
+#include "platform/Ipv6Text.h"
 #include "platform/RtNetlink.h"
 
 #include <algorithm>
@@ -52,11 +53,6 @@ bool isListedIpv6Address(const rtnetlink::Address6Record& record) {
     constexpr unsigned kDeprecatedTemporary = IFA_F_TEMPORARY | IFA_F_DEPRECATED;
     return record.scope == RT_SCOPE_UNIVERSE && !isLinkLocal(record.address) &&
            (record.flags & kDeprecatedTemporary) != kDeprecatedTemporary;
-}
-
-std::string compressedIpv6(const Ipv6Address& address) {
-    char text[INET6_ADDRSTRLEN];
-    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
 }
 
 // The main table's unicast default routes, the ones a user sees with `ip route show default`.
@@ -136,7 +132,7 @@ public:
                 if (!isMainDefaultRoute(route)) continue;
                 for (const auto& hop : route.nexthops) {
                     if (!hop.gateway6 || loopback.contains(hop.index)) continue;
-                    std::string text = compressedIpv6(*hop.gateway6);
+                    std::string text = ipv6Text(*hop.gateway6);
                     if (isLinkLocal(*hop.gateway6))
                         for (const LinkRecord& link : links)
                             if (link.index == hop.index) text += "%" + link.name;

@@ -1,5 +1,6 @@
 #include "resolve/ResolverLib.h"
 
+#include "platform/Ipv6Text.h"
 #include "resolve/WinsockIntf.h"
 
 #include <algorithm>
@@ -50,8 +51,7 @@ std::optional<std::array<std::uint8_t, 16>> ParseIpv6Text(const std::string& tex
 }
 
 std::string FormatIpv6Address(const std::array<std::uint8_t, 16>& address) {
-    char text[INET6_ADDRSTRLEN];
-    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
+    return ipv6Text(address);
 }
 
 void CheckResolverError(bool failed, std::initializer_list<int> allowedCodes) {

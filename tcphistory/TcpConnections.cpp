@@ -1,5 +1,7 @@
 #include "tcphistory/TcpConnections.h"
 
+#include "platform/Ipv6Text.h"
+
 #include <algorithm>
 
 #include <arpa/inet.h>
@@ -68,8 +70,7 @@ std::uint16_t hostPort(std::uint32_t rowPort) {
 } // namespace
 
 std::string FormatIPv6Address(const TcpIpv6Address& address) {
-    char text[INET6_ADDRSTRLEN];
-    return ::inet_ntop(AF_INET6, address.data(), text, sizeof text) ? text : "";
+    return ipv6Text(address);
 }
 
 TTcpConnStatus makeTcpConnStatus(const TcpRow& row) {
