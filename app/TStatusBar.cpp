@@ -97,7 +97,7 @@ void TStatusBar::setPanelText(int index, const QString& text) {
 
 void TStatusBar::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    // The panels take the bar's font explicitly: under a style sheet they would not inherit it.
+    // The panels take the bar's font explicitly, so that no font the desktop gives labels wins.
     if (event->type() == QEvent::FontChange)
         for (QLabel* label : panels_)
             label->setFont(font());

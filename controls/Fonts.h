@@ -28,9 +28,9 @@ QFont pixelFont(const QString& family, int pixels, bool bold = false);
 // Liberation Sans where Tahoma is missing). Other families are returned as they are.
 QString scalableFace(const QString& family, qreal ratio);
 
-// Gives control its parent's font where it does not have it already. Controls under a style sheet
-// do not inherit their parent's font (style sheets stop font propagation) and would take the
-// desktop's font instead, which a large desktop font makes too tall for the fixed-size fields.
+// Gives control its parent's font where it does not have it already: a control that does not
+// inherit it (under a style sheet, which stops font propagation) would take the desktop's font,
+// which a large desktop font makes too tall for the fixed-size fields.
 void takeParentFont(QWidget* control);
 
 } // namespace orvex
