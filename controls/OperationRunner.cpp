@@ -2,6 +2,8 @@
 
 #include "controls/ErrorReport.h"
 #include "controls/Notifier.h"
+#include "controls/UiThread.h"
+#include "platform/Threads.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -13,7 +15,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <thread>
 
 namespace orvex {
 
@@ -30,32 +31,14 @@ struct OperationState {
 
 namespace {
 
-std::mutex workersMutex;
-std::condition_variable workersEnded;
-int workers = 0;
-
-void workerStarted() {
-    std::lock_guard lock(workersMutex);
-    ++workers;
-}
-
-void workerEnded() {
-    std::lock_guard lock(workersMutex);
-    --workers;
-    workersEnded.notify_all();
-}
-
 // Runs ui on the runner's thread while the runner and the operation are still wanted. Caller holds
 // state.mutex, so the runner cannot go away meanwhile.
 void queueLocked(const std::shared_ptr<OperationState>& state, std::function<void()> ui) {
     if (state->runner == nullptr || state->abandoned) return;
-    QMetaObject::invokeMethod(
-        state->runner,
-        [state, ui = std::move(ui)] {
-            if (state->abandoned) return;
-            runGuarded(state->reportTo, ui);
-        },
-        Qt::QueuedConnection);
+    postToUi(state->runner, [state, ui = std::move(ui)] {
+        if (state->abandoned) return;
+        runGuarded(state->reportTo, ui);
+    });
 }
 
 } // namespace
@@ -77,6 +60,7 @@ bool OperationContext::sleepFor(int ms) const {
 
 OperationRunner::OperationRunner(QWidget* owner) : QObject(owner), owner_(owner) {
     setObjectName(QStringLiteral("Operations"));
+    installUiAnchor();
     guard(owner);
 }
 
@@ -106,11 +90,9 @@ bool OperationRunner::start(Job job, OnStop onStop) {
     state->reportTo = active != nullptr && isGuarded(active, nullptr) ? active : owner_.data();
     current_ = state;
     enterBusy();
-    workerStarted();
     try {
         runWorker(state, std::move(job));
     } catch (...) { // no thread to be had: nothing runs, and the handler's guard reports it
-        workerEnded();
         current_.reset();
         leaveBusy();
         throw;
@@ -119,7 +101,7 @@ bool OperationRunner::start(Job job, OnStop onStop) {
 }
 
 void OperationRunner::runWorker(std::shared_ptr<OperationState> state, Job job) {
-    std::thread([state = std::move(state), job = std::move(job)]() mutable {
+    startCountedThread([state = std::move(state), job = std::move(job)]() mutable {
         OperationContext context(state);
         Completion completion;
         QString failure;
@@ -133,7 +115,9 @@ void OperationRunner::runWorker(std::shared_ptr<OperationState> state, Job job) 
             failed = true;
             failure = QStringLiteral("Unbekannter Fehler");
         }
-        job = nullptr; // what the job owned goes on this thread, not on the UI thread
+        // What the job owned (clients, windows' shared state) is destroyed on the UI thread.
+        releaseOnUi([dead = std::move(job)] {});
+        job = nullptr;
         if (failed) {
             completion = [state, failure] {
                 notifier().error(state->reportTo, QString::fromUtf8(kApplicationTitle),
@@ -144,15 +128,15 @@ void OperationRunner::runWorker(std::shared_ptr<OperationState> state, Job job) 
             std::lock_guard lock(state->mutex);
             if (state->runner != nullptr) {
                 OperationRunner* runner = state->runner;
-                QMetaObject::invokeMethod(
-                    runner, [runner, state, completion] { runner->finished(state, completion); },
-                    Qt::QueuedConnection);
+                postToUi(runner, [runner, state, completion = std::move(completion)] {
+                    runner->finished(state, completion);
+                });
             }
         }
+        releaseOnUi(std::move(completion)); // a stopped job's result, if not posted above
         completion = nullptr;
         state.reset();
-        workerEnded();
-    }).detach();
+    });
 }
 
 void OperationRunner::stop() {
@@ -263,8 +247,7 @@ bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool OperationRunner::waitForWorkers(int ms) {
-    std::unique_lock lock(workersMutex);
-    return workersEnded.wait_for(lock, std::chrono::milliseconds(ms), [] { return workers == 0; });
+    return waitForCountedThreads(ms);
 }
 
 } // namespace orvex

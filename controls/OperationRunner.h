@@ -80,7 +80,8 @@ public:
     // Lets go of every operation for good (the owner window is being destroyed).
     void shutdown();
 
-    // Waits up to ms for every worker thread of this process to end (abandoned ones included);
+    // Waits up to ms for every counted thread of this process to end (abandoned jobs, the history's
+    // poll worker and the watchers included; platform/Threads.h);
     // whether they all did. Tests and the end of the program use it.
     static bool waitForWorkers(int ms);
 

@@ -1,0 +1,30 @@
+// The Qt side of the one way work leaves the UI thread (platform/Threads.h starts the threads):
+// how a worker hands UI work and the things it no longer needs back to the UI thread.
+//
+// - postToUi queues UI work for a receiver that lives on the UI thread. Work posted to the same
+//   receiver runs in the order posted. The work and everything it captured are destroyed on the UI
+//   thread, also when the receiver is gone before it runs (Qt drops the queued call there).
+// - releaseOnUi hands a worker's captures (a finished job) to the UI thread to be destroyed, so a
+//   capture that is a QObject, a QPixmap or the last owner of one never dies on a worker. Before
+//   the first UI anchor exists, or after the application is gone, they die on the calling thread.
+//
+// Both carry the ThreadSanitizer hand-off annotations, so a TSan build sees the order Qt's event
+// queue gives. The caller of postToUi guarantees that receiver is alive during the call (the
+// operation runner holds its mutex for that); any thread may call releaseOnUi.
+#pragma once
+
+#include <functional>
+
+class QObject;
+
+namespace orvex {
+
+void postToUi(QObject* receiver, std::function<void()> ui);
+void releaseOnUi(std::function<void()> owned);
+
+// Called once on the UI thread while the application object exists (the operation runner does it
+// as it is created): the receiver releaseOnUi posts to. It is a child of the application object
+// and is gone with it.
+void installUiAnchor();
+
+} // namespace orvex
