@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/FirstPaint.h"
 #include "app/TForm1.h"
 #include "controls/ErrorReport.h"
@@ -12,9 +13,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 int main(int argc, char* argv[]) {
     using namespace orvex;
+    // A command-line mode answers on the console and ends before anything of the window starts.
+    if (const std::optional<int> code = runCommandLine(argc, argv, stdout, stderr)) return *code;
     readFontConfigurationAhead();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvex"));
