@@ -7,27 +7,12 @@
 #include "controls/WinText.h"
 #include "net/TNxIcmpClient.h"
 #include "ping/PingBox.h"
+#include "ping/ReplyBatch.h"
 
 #include <QLineEdit>
 #include <QListWidget>
 
-#include <mutex>
-#include <utility>
-#include <vector>
-
 namespace orvex {
-
-namespace {
-
-// Replies on their way to the list. Fast replies (loopback) come quicker than the window can take
-// one event each, so the window takes every reply that has arrived at once, in order.
-struct PendingReplies {
-    std::mutex mutex;
-    std::vector<TReplyStatus> statuses;
-    bool posted = false;
-};
-
-} // namespace
 
 void TForm1::PingButtonClick() {
     // The run goes on a worker thread with the echo client it shares; each line reaches the list
@@ -44,7 +29,7 @@ void TForm1::PingButtonClick() {
         RunPingBox(*ICMP, host, countText, {}, view);
         return;
     }
-    auto pending = std::make_shared<PendingReplies>();
+    auto pending = std::make_shared<ReplyBatch>();
     Operations->start(
         [this, icmp = ICMP, host, countText,
          pending](OperationContext& operation) -> OperationRunner::Completion {
@@ -59,17 +44,9 @@ void TForm1::PingButtonClick() {
                 *icmp, host, countText,
                 // The client keeps this handler after the run: it holds nothing of the run's stack.
                 [this, operation, pending](TNxIcmpClient&, const TReplyStatus& status) {
-                    std::lock_guard lock(pending->mutex);
-                    pending->statuses.push_back(status);
-                    if (std::exchange(pending->posted, true)) return;
+                    if (!pending->add(status)) return;
                     operation.post([this, pending] {
-                        std::vector<TReplyStatus> arrived;
-                        {
-                            std::lock_guard taken(pending->mutex);
-                            arrived.swap(pending->statuses);
-                            pending->posted = false;
-                        }
-                        for (const TReplyStatus& reply : arrived)
+                        for (const TReplyStatus& reply : pending->take())
                             ICMPReply(*ICMP, reply);
                     });
                 },

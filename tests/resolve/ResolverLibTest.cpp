@@ -3,9 +3,13 @@
 #include "tests/support/FakeWinsock.h"
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <barrier>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 using namespace orvex;
@@ -118,4 +122,30 @@ TEST(ResolverLibReal, NamesFromTheHostsFileResolveBothWays) {
     std::string text;
     EXPECT_EQ(TResolverLib::HostToAddress("localhost", text), ::inet_addr("127.0.0.1"));
     installSocketApi(std::move(previous));
+}
+
+// Two lookups on two threads at once, as an abandoned lookup and the next one are: each thread
+// keeps its own host entry and its own last error. Numeric names are answered by the C library
+// without any query.
+TEST(ResolverLibReal, EachThreadKeepsItsOwnEntryAndLastError) {
+    TWinsockIntf11 api;
+    constexpr int kRounds = 300;
+    std::barrier step(2);
+    std::atomic<int> faults{0};
+    auto lookups = [&](const char* name, std::uint32_t address, bool failFirst) {
+        for (int i = 0; i < kRounds; ++i) {
+            if (failFirst) api.connect(-1, nullptr, 0); // EBADF: 10009 for this thread only
+            const hostent* entry = api.gethostbyname(name);
+            step.arrive_and_wait(); // both entries are filled before either is read
+            std::uint32_t found = 0;
+            if (entry != nullptr && entry->h_length == 4) std::memcpy(&found, entry->h_addr_list[0], 4);
+            if (entry == nullptr || std::strcmp(entry->h_name, name) != 0 || found != address) ++faults;
+            if (api.WSAGetLastError() != (failFirst ? 10009 : 0)) ++faults;
+            step.arrive_and_wait();
+        }
+    };
+    std::thread other(lookups, "127.0.0.2", ::inet_addr("127.0.0.2"), true);
+    lookups("127.0.0.1", ::inet_addr("127.0.0.1"), false);
+    other.join();
+    EXPECT_EQ(faults.load(), 0);
 }
