@@ -64,9 +64,12 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     lxButton8->setObjectName(QStringLiteral("lxButton8"));
     lxButton8->setFocusPolicy(Qt::ClickFocus);
     connectGuarded(lxButton8, &QAbstractButton::clicked, this, &TForm4::lxButton8Click);
-    // OK takes no focus; Ctrl+Enter in a field presses it, as in the main window's boxes.
-    for (QLineEdit* field : {Edit3, Edit4})
+    // Escape closes the window from the fields too, as it closes the other windows. OK takes no
+    // focus; Ctrl+Enter in a field presses it, as in the main window's boxes.
+    for (QLineEdit* field : {Edit3, Edit4}) {
+        bindKeyPress(field, [this](char16_t& key) { FormKeyPress(key); });
         bindControlEnter(field, [this] { lxButton8->click(); });
+    }
 
     // The main window's runner, so that one operation runs at a time; a window of its own otherwise.
     Operations = OperationRunner::of(parent);
@@ -97,12 +100,12 @@ void TForm4::lxButton8Click() {
 }
 
 void TForm4::FormKeyPress(char16_t& key) {
-    if (key == kEscapeKey) close();
+    if (takeEscape(key)) close();
 }
 
 void TForm4::keyPressEvent(QKeyEvent* event) {
     // Keys reach the window's own handler only while no control holds the focus; keys that a field
-    // passes on (Escape, Enter) end here and do nothing, as the window has no default button.
+    // passes on (Enter) end here and do nothing, as the window has no default button.
     const QWidget* focused = QApplication::focusWidget();
     if (focused != nullptr && focused != this) {
         event->accept();
