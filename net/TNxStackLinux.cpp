@@ -176,7 +176,7 @@ std::string TNxStackLinux::HostByNameIpv6Only(const std::string& host) {
     if (!text.empty()) {
         char zone[IF_NAMESIZE];
         if (first->sin6_scope_id != 0 && ::if_indextoname(first->sin6_scope_id, zone))
-            text += "%" + std::string(zone);
+            text.append(1, '%').append(zone);
     }
     ::freeaddrinfo(list);
     return text;
@@ -312,7 +312,8 @@ int TNxStackLinux::WaitSockets(TNxSocketList* readList, TNxSocketList* writeList
     for (;;) {
         int wait = -1;
         if (timeoutMs != -2) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            // Rounded up: a wait cut to whole milliseconds would end before the deadline.
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             wait = left.count() > 0 ? static_cast<int>(left.count()) : 0;
         }
         rc = ::poll(fds, count, wait);

@@ -2,6 +2,7 @@
 #include "platform/Convert.h"
 #include "platform/Fd.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -232,4 +233,35 @@ TEST(PingRun, OnlyANameWithoutIpv4AddressIsAskedForIpv6) {
     ASSERT_EQ(box.lines.size(), 3u);
     EXPECT_TRUE(box.lines[0].starts_with("92 bytes - icmp_seq=3492 - ttl=64 - time")) << box.lines[0];
     EXPECT_TRUE(box.lines[1].starts_with("92 bytes - icmp_seq=3493 - ttl=64 - time")) << box.lines[1];
+}
+
+// A timeout line never shows less than the time it waited: the wait must not end early by a
+// rounding to whole milliseconds. 200 unanswered requests in a namespace that ignores echo requests.
+TEST(PingRun, TimeoutLinesNeverShowLessThanTheTimeout) {
+    if (!test::canIsolate()) GTEST_SKIP() << "needs root to set up the namespace";
+    constexpr int kTimeoutMs = 20;
+    std::string why;
+    const auto out = test::runInChild(
+        {.ownNetwork = true, .pingGroupRange = "0 2147483647", .ignoreEchoRequests = true, .asNobody = true},
+        [] {
+            TNxIcmpClient client;
+            client.Host = "127.0.0.1";
+            client.ReceiveTimeout = kTimeoutMs;
+            std::string shortLines;
+            int timeouts = 0;
+            client.OnReply = [&](TNxIcmpClient&, const TReplyStatus& status) {
+                if (status.Outcome != TReplyOutcome::roTimedOut) return;
+                ++timeouts;
+                const std::string line = PingReplyLine(status);
+                const auto time = line.find("time=");
+                if (time == std::string::npos || std::stoi(line.substr(time + 5)) < kTimeoutMs)
+                    shortLines += line + "\n";
+            };
+            for (int i = 0; i < 200; ++i)
+                client.ExchangeEcho();
+            return std::to_string(timeouts) + " timeouts\n" + shortLines;
+        },
+        &why);
+    ASSERT_TRUE(out) << why;
+    EXPECT_EQ(*out, "200 timeouts\n");
 }
