@@ -104,7 +104,9 @@ std::vector<std::string> TNxHeaderList::Fold(std::string_view line, std::size_t 
         std::string_view tail = trimLeft(std::string_view(rest).substr(cut));
         if (head.empty() || tail.empty()) break;
         pieces.push_back(std::move(head));
-        rest = " " + std::string(tail);
+        std::string next(1, ' '); // tail views rest: build the new rest apart
+        next.append(tail);
+        rest = std::move(next);
     }
     pieces.push_back(std::string(trimRight(rest)));
     return pieces;

@@ -139,13 +139,15 @@ std::string TNxStack::DescribeError(int code) {
 }
 
 std::string TNxStack::AddressToText(const std::array<std::uint8_t, 4>& bytes) {
-    char text[16];
-    char* end = text;
+    // Each octet as up to three digits, a dot before all but the first: at most 15 characters.
+    std::string text;
     for (std::size_t i = 0; i < 4; ++i) {
-        if (i != 0) *end++ = '.';
-        end = std::to_chars(end, text + sizeof text, static_cast<unsigned>(bytes[i])).ptr;
+        char digits[3];
+        const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<unsigned>(bytes[i])).ptr;
+        if (i != 0) text += '.';
+        text.append(digits, end);
     }
-    return std::string(text, end);
+    return text;
 }
 
 std::array<std::uint8_t, 4> TNxStack::TextToAddress(std::string_view text) {

@@ -19,7 +19,8 @@ void splitPathPart(std::string_view rest, bool rooted, std::string& path, std::s
     else
         p = q == 0 ? std::string_view::npos : rest.rfind('/', q - 1);
     const std::size_t docStart = p == std::string_view::npos ? 0 : p + 1;
-    path = rooted ? "/" : "";
+    path.clear();
+    if (rooted) path += '/';
     if (p != std::string_view::npos) path += rest.substr(0, p + 1);
     if (q == std::string_view::npos) {
         document = std::string(rest.substr(docStart));
