@@ -110,7 +110,7 @@ void describeControls(TForm1& form) {
     };
     const Described described[] = {
         {form.editIP, QStringLiteral("IP to Hostname"),
-         QStringLiteral("IPv4-Adresse, deren Hostname gesucht wird")},
+         QStringLiteral("IPv4- oder IPv6-Adresse, deren Hostname gesucht wird")},
         {form.editHost, QStringLiteral("Hostname to IP"),
          QStringLiteral("Hostname oder Webadresse, deren IP-Adresse gesucht wird")},
         {form.iphinter, QStringLiteral("Mac-Adresse"),
@@ -121,7 +121,8 @@ void describeControls(TForm1& form) {
         {form.lstReplies, QStringLiteral("Ping-Antworten"), QStringLiteral("Eine Zeile je Antwort")},
         {form.Edit10, QStringLiteral("IP Adresse hinter Router/Proxy"),
          QStringLiteral("Die Adresse, unter der dieser Rechner im Internet erscheint")},
-        {form.Edit1, QStringLiteral("Lokale IP-Adresse"), QStringLiteral("IPv4-Adressen dieses Rechners")},
+        {form.Edit1, QStringLiteral("Lokale IP-Adresse"),
+         QStringLiteral("IPv4- und IPv6-Adressen dieses Rechners")},
         {form.cobGateway, QStringLiteral("Gateway"),
          QStringLiteral("Standard-Gateways, eines je Netzwerkkarte")},
         {form.StatusBar1, QStringLiteral("Statusleiste"), QString()},
