@@ -5,6 +5,7 @@
 #include "app/TForm2.h"
 #include "app/TForm5.h"
 #include "controls/Fonts.h"
+#include "platform/Threads.h"
 #include "tcphistory/TForm3.h"
 #include "web/TForm4.h"
 
@@ -12,6 +13,9 @@
 #include <QIcon>
 #include <QImageReader>
 #include <QTimer>
+
+#include <memory>
+#include <system_error>
 
 namespace orvex {
 
@@ -71,8 +75,18 @@ std::unique_ptr<TForm1> createMainWindowFirst(Form1Services services) {
     return form1;
 }
 
-std::future<void> listImageFormatsAhead() {
-    return std::async(std::launch::async, [] { QImageReader::supportedImageFormats(); });
+AheadWork listImageFormatsAhead() {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> listed = done->get_future();
+    try {
+        startCountedThread([done] {
+            QImageReader::supportedImageFormats();
+            done->set_value();
+        });
+    } catch (const std::system_error&) {
+        return {}; // no thread: the first picture lists them
+    }
+    return AheadWork(std::move(listed));
 }
 
 } // namespace orvex

@@ -3,6 +3,7 @@
 
 #include <future>
 #include <memory>
+#include <utility>
 
 namespace orvex {
 
@@ -32,7 +33,20 @@ std::unique_ptr<TForm1> createMainWindowFirst(Form1Services services);
 
 // Lists the image formats Qt can read (a walk through its plugin folder, about half a millisecond)
 // on a thread of its own while the main window is built; the menu bar's first icon needs the list.
-// The future waits for the thread as it is destroyed: keep it while the application exists.
-std::future<void> listImageFormatsAhead();
+// The object waits for the thread as it is destroyed: keep it while the application exists.
+class AheadWork {
+public:
+    AheadWork() = default;
+    explicit AheadWork(std::future<void> done) : done_(std::move(done)) {}
+    AheadWork(AheadWork&&) = default;
+    AheadWork& operator=(AheadWork&&) = delete;
+    ~AheadWork() {
+        if (done_.valid()) done_.wait();
+    }
+
+private:
+    std::future<void> done_;
+};
+AheadWork listImageFormatsAhead();
 
 } // namespace orvex

@@ -1,5 +1,6 @@
 #include "app/TForm1.h"
 
+#include "app/FirstPaint.h"
 #include "app/TForm2.h"
 #include "app/TForm5.h"
 #include "app/TStatusBar.h"
@@ -13,6 +14,7 @@
 #include "controls/TFormSize.h"
 #include "controls/TSpinEdit.h"
 #include "controls/TlxButton.h"
+#include "controls/UiThread.h"
 #include "net/TNxIcmpClient.h"
 #include "ping/PingBox.h"
 #include "platform/ConnectionState.h"
@@ -51,8 +53,9 @@ namespace {
 constexpr int kClientWidth = 392;
 constexpr int kClientHeight = 448;
 constexpr int kStatusBarHeight = 19;
-// The "1 ms" timers fire as often as window timers can on the system the window was designed for.
-constexpr int kWindowTimerGranularityMs = 16;
+// The clock's ticks fall this long after each whole second (the timer's resolution), so that a
+// tick finds the new second there.
+constexpr int kClockTickAfterSecondMs = 1;
 
 QGroupBox* makeBox(QWidget* parent, const char* name, const QString& caption, QRect geometry,
                    const QFont& font) {
@@ -197,18 +200,29 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     bindHandlers();
     describeControls(*this);
 
+    // Both timers fire only when what they show can change: the clock at each whole second, the
+    // connection state when the connection's watcher reports a change (its first tick comes then).
+    // An idle window sleeps in between.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kWindowTimerGranularityMs);
-    connectGuarded(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    Timer1->setSingleShot(true);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    QObject::connect(Timer1, &QTimer::timeout, this, [this] {
+        aimClock(); // first, so that the clock runs on whatever the tick meets
+        runGuarded(this, [this] { Timer1Timer(); });
+    });
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(kWindowTimerGranularityMs);
+    Timer2->setSingleShot(true);
     connectGuarded(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+    if (services_.connection)
+        services_.connection->onChange([this] { postToUi(this, [this] { Timer2->start(0); }); });
 
     FormCreate();
-    Timer1->start();
-    Timer2->start();
+    // The first tick comes right after the window's first paint, which it does not delay; a window
+    // that is not painted (started minimised) gets it at the next whole second.
+    aimClock();
+    afterFirstPaint(this, [this] { Timer1->start(0); });
 
     adjustSize();
     setFixedSize(size());
@@ -216,6 +230,8 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+    // The watcher calls nothing of this window from now on.
+    if (services_.connection) services_.connection->onChange({});
     // A running job gets nothing of this window any more; its worker ends on its own.
     Operations->shutdown();
 }
@@ -399,6 +415,14 @@ void TForm1::Timer1Timer() {
     shownSecond_ = second;
     static const QString format = longTimeFormat();
     StatusBar1->setPanelText(1, QLocale::system().toString(QTime::currentTime(), format));
+}
+
+void TForm1::aimClock() {
+    // Aimed afresh from the wall clock at every tick: a tick that comes late (after a suspend) or
+    // finds the clock set to another time only moves the next one, and a tick that comes a moment
+    // early (the wall clock runs a little apart from the timer's) is followed by one at the second.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    Timer1->start(int(1000 - now % 1000) + kClockTickAfterSecondMs);
 }
 
 void TForm1::Timer2Timer() {

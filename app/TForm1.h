@@ -159,6 +159,7 @@ private:
     void buildMenu();
     void buildStatusBar();
     void bindHandlers();
+    void aimClock(); // the clock's next tick, just after the next whole second
     void showModal(QWidget* window);
     void applyComboUpdate(QComboBox* combo, const ComboUpdate& update);
     void startComboUpdate(QComboBox* combo, std::function<ComboUpdate(NetworkAdapters&)> query);

@@ -20,10 +20,15 @@ int main(int argc, char* argv[]) {
     // A command-line mode answers on the console and ends before anything of the window starts.
     if (const std::optional<int> code = runCommandLine(argc, argv, stdout, stderr)) return *code;
     readFontConfigurationAhead();
+    // On X11 the window's pictures go to the server over the connection, not through shared
+    // memory: with shared memory, Qt waits for the server (a round trip) before it paints again
+    // where it painted last, which the clock does every second. The window is small; a whole
+    // picture is some hundred kilobytes. A user's own setting wins.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvex"));
     QApplication::setOrganizationName(QStringLiteral("orvex"));
-    const std::future<void> imageFormats = listImageFormatsAhead();
+    const AheadWork imageFormats = listImageFormatsAhead();
     try {
         installSocketApi(std::make_unique<TWinsockIntf11>());
     } catch (const Exception& e) {

@@ -1,16 +1,31 @@
 // bench_bare_window: the smallest Qt 6 Widgets program with one window of the main window's size,
-// the yardstick for Orvex's start-up. Exits after the first paint on the same signal as Orvex
-// (ORVEX_EXIT_AFTER_FIRST_PAINT=1).
+// the yardstick for start-up and for idle cost. Exits after the first paint on the same signal as
+// Orvex (ORVEX_EXIT_AFTER_FIRST_PAINT=1).
+//
+//   bench_bare_window              the empty window
+//   bench_bare_window --timers MS  the same window with two timers of MS ms each that do nothing,
+//                                  the idle cost of a window polling as Orvex's status bar did
 #include "app/FirstPaint.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QWidget>
+
+#include <cstdlib>
+#include <cstring>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QWidget window;
     window.setWindowTitle(QStringLiteral("bare"));
     window.setFixedSize(392, 468);
+    QTimer timers[2];
+    if (argc == 3 && std::strcmp(argv[1], "--timers") == 0) {
+        for (QTimer& timer : timers) {
+            QObject::connect(&timer, &QTimer::timeout, &window, [] {});
+            timer.start(std::atoi(argv[2]));
+        }
+    }
     orvex::exitAfterFirstPaintIfRequested(&window);
     window.show();
     return QApplication::exec();

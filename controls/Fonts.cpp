@@ -1,5 +1,7 @@
 #include "controls/Fonts.h"
 
+#include "platform/Threads.h"
+
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -8,6 +10,8 @@
 #include <fontconfig/fontconfig.h>
 
 #include <future>
+#include <memory>
+#include <system_error>
 
 namespace orvex {
 
@@ -31,11 +35,19 @@ void readFontConfigurationAhead() {
     // fontconfig keeps the configuration it loads for the whole process; Qt's FcInit() finds it.
     // Faces added to it here, before Qt lists the system's fonts, are among them like installed
     // ones, and reading them costs the window's thread nothing.
-    read = std::async(std::launch::async, [] {
-        if (!FcInit()) return;
-        for (const char* path : kWindowsFontFiles)
-            FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(path));
-    });
+    auto done = std::make_shared<std::promise<void>>();
+    read = done->get_future();
+    try {
+        startCountedThread([done] {
+            if (FcInit()) {
+                for (const char* path : kWindowsFontFiles)
+                    FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(path));
+            }
+            done->set_value();
+        });
+    } catch (const std::system_error&) {
+        read = {}; // no thread: Qt reads the configuration, and the faces are added to it
+    }
 }
 
 void loadWindowsFonts() {

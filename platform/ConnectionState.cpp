@@ -1,14 +1,17 @@
 #include "platform/ConnectionState.h"
 
 #include "platform/Fd.h"
+#include "platform/Threads.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
-#include <thread>
+#include <system_error>
 
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -48,11 +51,17 @@ public:
         }
         // The first reading of the route tables (some hundred microseconds) is the watcher's first
         // task, so that whoever creates this (the main window, as the program starts) need not wait
-        // for it; isConnected() does, until it is there.
-        if (wake_.valid())
-            watcher_ = std::thread([this] { watch(); });
-        else
-            publish(readDefaultRouteIsUp());
+        // for it; isConnected() does, until it is there. The netlink socket is bound before it, so
+        // no change after the reading is missed.
+        if (wake_.valid()) {
+            try {
+                watcher_ = JoinableThread([this] { watch(); });
+                return;
+            } catch (const std::system_error&) {
+                // No thread to be had: one reading here, never updated.
+            }
+        }
+        publish(readDefaultRouteIsUp());
     }
 
     ~LinuxConnectionState() override {
@@ -68,40 +77,70 @@ public:
         return connected_.load(std::memory_order_relaxed);
     }
 
-private:
-    void publish(bool connected) {
-        connected_.store(connected, std::memory_order_relaxed);
-        if (!known_.exchange(true, std::memory_order_release)) known_.notify_all();
+    void onChange(std::function<void()> changed) override {
+        std::lock_guard lock(changedMutex_);
+        changed_ = std::move(changed);
     }
 
+private:
+    void publish(bool connected) {
+        const bool before = connected_.exchange(connected, std::memory_order_relaxed);
+        if (!known_.exchange(true, std::memory_order_release)) {
+            known_.notify_all();
+            return; // the first reading: whoever asks gets it, nobody has seen another
+        }
+        if (before == connected) return;
+        std::lock_guard lock(changedMutex_);
+        if (changed_) changed_();
+    }
+
+    // Sleeps until the kernel reports a link, address or route change (or the owner goes), then
+    // reads the answer again. Without a netlink socket it has nothing to wait for and reads once a
+    // second instead.
     void watch() {
         publish(readDefaultRouteIsUp());
         pollfd fds[2] = {{wake_.get(), POLLIN, 0}, {netlink_.get(), POLLIN, 0}};
         const nfds_t count = netlink_.valid() ? 2 : 1;
+        const int timeout = netlink_.valid() ? -1 : kPollWithoutNetlinkMs;
         for (;;) {
-            const int ready = ::poll(fds, count, 1000);
+            const int ready = ::poll(fds, count, timeout);
+            if (ready < 0 && errno == EINTR) continue;
             if (ready > 0 && (fds[0].revents & POLLIN)) return;
             if (ready > 0 && count == 2 && (fds[1].revents & POLLIN)) {
+                // A burst of notifications (an interface going up brings its addresses and routes)
+                // makes one reading; an overflowed socket (ENOBUFS) lost some, and the reading
+                // covers them too.
                 char drain[8192];
-                while (::recv(netlink_.get(), drain, sizeof drain, MSG_DONTWAIT) > 0) {
+                while (::recv(netlink_.get(), drain, sizeof drain, MSG_DONTWAIT) > 0 || errno == ENOBUFS) {
                 }
             }
             publish(readDefaultRouteIsUp());
         }
     }
 
+    static constexpr int kPollWithoutNetlinkMs = 1000;
+
     std::atomic<bool> connected_{false};
     std::atomic<bool> known_{false}; // connected_ holds a reading
+    std::mutex changedMutex_;
+    std::function<void()> changed_;
     Fd wake_;
     Fd netlink_;
-    std::thread watcher_;
+    JoinableThread watcher_; // last: it ends before the members it uses
 };
+
+// The routing tables of the calling thread's network namespace (/proc/net is the main thread's).
+std::ifstream openRouteTable(const char* name) {
+    std::ifstream table(std::string("/proc/thread-self/net/") + name);
+    if (!table.is_open()) table.open(std::string("/proc/net/") + name);
+    return table;
+}
 
 // /proc/net/ipv6_route: destination, prefix length, source, source prefix length, next hop, metric,
 // reference count, use, flags, device. The kernel's "unreachable" default sits on loopback and
 // carries RTF_REJECT.
 bool readIpv6DefaultRouteIsUp() {
-    std::ifstream routes("/proc/net/ipv6_route");
+    std::ifstream routes = openRouteTable("ipv6_route");
     std::string line;
     while (std::getline(routes, line)) {
         std::istringstream fields(line);
@@ -119,7 +158,7 @@ bool readIpv6DefaultRouteIsUp() {
 }
 
 bool readIpv4DefaultRouteIsUp() {
-    std::ifstream routes("/proc/net/route");
+    std::ifstream routes = openRouteTable("route");
     std::string line;
     std::getline(routes, line); // column titles
     while (std::getline(routes, line)) {
