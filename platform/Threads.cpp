@@ -31,18 +31,28 @@ void handOffAcquire([[maybe_unused]] const void* token) {
 
 namespace {
 
-std::mutex countMutex;
-std::condition_variable countReachedZero;
-int running = 0;
+// The count outlives every thread: a detached thread may still end while the program's static
+// objects are destroyed, so it is never destroyed itself.
+struct Count {
+    std::mutex mutex;
+    std::condition_variable reachedZero;
+    int running = 0;
+};
+
+Count& count() {
+    static Count* const instance = new Count;
+    return *instance;
+}
 
 void threadStarted() {
-    std::lock_guard lock(countMutex);
-    ++running;
+    std::lock_guard lock(count().mutex);
+    ++count().running;
 }
 
 void threadEnded() {
-    std::lock_guard lock(countMutex);
-    if (--running == 0) countReachedZero.notify_all();
+    Count& c = count();
+    std::lock_guard lock(c.mutex);
+    if (--c.running == 0) c.reachedZero.notify_all();
 }
 
 // Counts a thread from before it starts until its body and the body's captures are gone.
@@ -71,13 +81,14 @@ void startCountedThread(std::function<void()> body) {
 }
 
 int countedThreads() {
-    std::lock_guard lock(countMutex);
-    return running;
+    std::lock_guard lock(count().mutex);
+    return count().running;
 }
 
 bool waitForCountedThreads(int ms) {
-    std::unique_lock lock(countMutex);
-    return countReachedZero.wait_for(lock, std::chrono::milliseconds(ms), [] { return running == 0; });
+    Count& c = count();
+    std::unique_lock lock(c.mutex);
+    return c.reachedZero.wait_for(lock, std::chrono::milliseconds(ms), [&c] { return c.running == 0; });
 }
 
 JoinableThread::JoinableThread(std::function<void()> body) : thread_(countedThread(std::move(body))) {}
