@@ -1,6 +1,7 @@
 // The "Lokale IP-Adresse", "Mac-Adresse" and "Gateway" boxes of the main window.
 #include "app/TForm1.h"
 
+#include "controls/KeyboardPresence.h"
 #include "controls/OperationRunner.h"
 #include "controls/WinText.h"
 #include "netinfo/AdapterBoxes.h"
@@ -51,7 +52,7 @@ void TForm1::applyComboUpdate(QComboBox* combo, const ComboUpdate& update) {
         for (const std::string& entry : update.entries)
             combo->addItem(fromWinBytes(entry));
         if (!update.entries.empty()) combo->setCurrentIndex(0);
-        if (update.openList) combo->showPopup();
+        if (update.openList && keyboardPresent()) combo->showPopup();
     }
     if (update.copyText) {
         const QString text = combo->currentText();

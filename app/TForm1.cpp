@@ -6,6 +6,7 @@
 #include "app/TStatusBar.h"
 #include "controls/CrispFrame.h"
 #include "controls/ErrorReport.h"
+#include "controls/FixedWindow.h"
 #include "controls/Fonts.h"
 #include "controls/FramedGroupBox.h"
 #include "controls/KeyPress.h"
@@ -225,7 +226,7 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     afterFirstPaint(this, [this] { Timer1->start(0); });
 
     adjustSize();
-    setFixedSize(size());
+    fixWindowSize(this, size());
     FormSize1->Loaded();
 }
 

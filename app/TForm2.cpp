@@ -4,6 +4,7 @@
 #include "app/OrvexPages.h"
 #include "app/UrlOpener.h"
 #include "controls/ErrorReport.h"
+#include "controls/FixedWindow.h"
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
 #include "controls/TColor.h"
@@ -55,7 +56,7 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Info"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(287, 446);
+    fixWindowSize(this, QSize(287, 446));
     setAutoFillBackground(true);
     setFixedFace(this, Qt::white);
 

@@ -1,6 +1,7 @@
 #include "app/TForm5.h"
 
 #include "controls/ErrorReport.h"
+#include "controls/FixedWindow.h"
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
 #include "controls/TTextView.h"
@@ -32,7 +33,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("MARKENNAMEN UND WARENZEICHEN "));
     // A title bar without any buttons: no close box, no system menu.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setFixedSize(333, 348);
+    fixWindowSize(this, QSize(333, 348));
     setFont(pixelFont(QStringLiteral("MS Sans Serif"), 11));
     setAutoFillBackground(true);
     setFixedFace(this, QColor(225, 224, 223));

@@ -135,7 +135,9 @@ void TFormSize::load() {
         if (frame.isNull()) pendingFrameSize_ = QSize(bounds.width(), bounds.height());
     }
     if (services_.desktop->canPlaceWindows()) owner_->move(bounds.left, bounds.top);
-    if (placed.maximized) owner_->setWindowState(owner_->windowState() | Qt::WindowMaximized);
+    // A window of one fixed size is never maximised: its size could not follow the state.
+    const bool fixedSize = owner_->minimumSize() == owner_->maximumSize();
+    if (placed.maximized && !fixedSize) owner_->setWindowState(owner_->windowState() | Qt::WindowMaximized);
 }
 
 void TFormSize::save(QWidget* window) {

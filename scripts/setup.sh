@@ -8,6 +8,7 @@ packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
     libfontconfig-dev libxcb1-dev # fontconfig read ahead at start-up; the start-up mark's X round trip
+    libwayland-dev # whether a Wayland compositor offers a keyboard
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     # run: fonts with Windows metrics, the virtual display for machines without one
@@ -18,6 +19,8 @@ packages=(
     php-cli
     qt6-base-private-dev # window tests switch Qt's accessibility on as a screen reader would
     python3-pyatspi dbus-daemon at-spi2-core # the accessibility tree read over AT-SPI
+    weston qt6-wayland # the windows as a client of a headless Wayland compositor
+    qt6ct # a desktop font set through Qt's platform theme
     desktop-file-utils appstream dpkg-dev file lintian
 )
 

@@ -1,6 +1,7 @@
 #include "web/TForm4.h"
 
 #include "controls/ErrorReport.h"
+#include "controls/FixedWindow.h"
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
 #include "controls/Notifier.h"
@@ -43,7 +44,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Geben Sie bitte eine URL ein.."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    fixWindowSize(this, QSize(kClientWidth, kClientHeight));
     setAutoFillBackground(true);
     setFixedFace(this, Qt::white);
     setFont(pixelFont(QStringLiteral("Tahoma"), 11));

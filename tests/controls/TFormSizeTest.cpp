@@ -182,6 +182,12 @@ private slots:
         p.formSize->Loaded();
         QVERIFY(p.window->isMaximized());
         QCOMPARE(p.window->geometry(), QRect(0, 0, 1600, 1000));
+        // A window of one fixed size keeps it and its normal state; it moves to the corner.
+        Plain fixed = plainWindow();
+        fixed.window->setFixedSize(fixed.window->size());
+        fixed.formSize->Loaded();
+        QVERIFY(!fixed.window->isMaximized());
+        QCOMPARE(fixed.window->pos(), QPoint(0, 0));
     }
 
     void saveWithSizeWritesTheNormalRectangle() {

@@ -1,0 +1,86 @@
+// The windows on a Wayland compositor (weston, headless, started by tests/app/wayland-run.sh): a
+// maximise request on the fixed-size windows and a combo list without a keyboard must not cost the
+// program its connection (Qt ends a client that breaks the protocol).
+#include "app/Application.h"
+#include "app/TForm1.h"
+#include "app/TForm2.h"
+#include "app/TForm5.h"
+#include "controls/TlxButton.h"
+#include "tcphistory/TForm3.h"
+#include "tests/netinfo/FakeNetworkAdapters.h"
+#include "tests/support/WaitForOperations.h"
+#include "web/TForm4.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QTest>
+#include <QWindow>
+
+using namespace orvex;
+
+class WaylandTest : public QObject {
+    Q_OBJECT
+
+    Windows windows;
+    TForm1* form = nullptr;
+    std::shared_ptr<test::FakeNetworkAdapters> adapters;
+
+private slots:
+    void initTestCase() {
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("wayland"));
+        adapters = std::make_shared<test::FakeNetworkAdapters>();
+        adapters->numbers = {0};
+        adapters->adapters[0] = {.address = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}};
+        adapters->listGateways({{.index = 2, .name = "eth0", .gateways = {"192.0.2.1"}}});
+        Form1Services services;
+        services.adapters = adapters;
+        windows = createWindows(services);
+        form = windows.Form1.get();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+    }
+
+    void cleanupTestCase() { windows = Windows{}; }
+
+    // Every window keeps its size whatever the compositor is asked; the connection survives (a
+    // protocol error would end this process before the last check).
+    void maximiseRequestsLeaveTheFixedWindowsAsTheyAre() {
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{form, windows.Form2, windows.Form4, windows.Form5}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            const QSize size = window->size();
+            QCOMPARE(window->minimumSize(), window->maximumSize());
+            QVERIFY2(!(window->windowHandle()->flags() & Qt::WindowMaximizeButtonHint),
+                     qPrintable(window->objectName()));
+            // What the title bar's maximise button and the window menu ask for.
+            window->windowHandle()->setWindowStates(Qt::WindowMaximized);
+            window->showMaximized();
+            QTest::qWait(300);
+            QVERIFY2(!window->isMaximized(), qPrintable(window->objectName()));
+            QTRY_COMPARE(window->size(), size);
+            QCOMPARE(window->minimumSize(), window->maximumSize());
+            if (window != form) window->hide();
+        }
+        QTest::qWait(200);
+        QVERIFY(form->isVisible());
+    }
+
+    // The compositor offers no keyboard here: the lists that would drop open stay closed, and the
+    // boxes fill them all the same.
+    void combosFillWithoutAKeyboard() {
+        form->activateWindow();
+        form->lxButton4->click(); // Mac-Adresse: opens its list when it has entries
+        QVERIFY(test::operationsIdle(form));
+        QCOMPARE(form->iphinter->currentText(), QStringLiteral("00-1A-2B-3C-4D-5E"));
+        form->lxButton5->click(); // Gateway: opens its list
+        QVERIFY(test::operationsIdle(form));
+        QCOMPARE(form->cobGateway->currentText(), QStringLiteral("192.0.2.1"));
+        QTest::qWait(200);
+        QVERIFY(form->isVisible());
+    }
+};
+
+QTEST_MAIN(WaylandTest)
+#include "WaylandTest.moc"
