@@ -23,7 +23,7 @@ int main(int argc, char* argv[]) {
     // On X11 the window's pictures go to the server over the connection, not through shared
     // memory: with shared memory, Qt waits for the server (a round trip) before it paints again
     // where it painted last, which the clock does every second. The window is small; a whole
-    // picture is some hundred kilobytes. A user's own setting wins.
+    // picture is some hundred kilobytes. Left alone when the user has set the variable.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvex"));
