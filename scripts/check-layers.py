@@ -32,12 +32,13 @@ LAYERS = {
     "ping": 2,
     "web": 2,
     "tcphistory": 2,
+    "trace": 2,
     "app": 3,
 }
 # Module targets that must not use Qt.
 PLAIN_TARGETS = {
     "orvex_platform", "orvex_net", "orvex_controls_rules", "orvex_resolve", "orvex_netinfo",
-    "orvex_ping", "orvex_web", "orvex_tcphistory",
+    "orvex_ping", "orvex_web", "orvex_tcphistory", "orvex_trace",
 }
 QT_PROBES = ["QObject", "QtCore/qglobal.h"]
 

@@ -16,6 +16,7 @@ packages=(
     xvfb xauth xdotool imagemagick
     # tests and benchmarks: real peers and tools
     iproute2 iputils-ping dnsmasq-base nginx-light curl python3 python3-xlrd
+    iputils-tracepath mtr-tiny nftables # the route tracer's peers and its test network's rules
     php-cli
     qt6-base-private-dev # window tests switch Qt's accessibility on as a screen reader would
     python3-pyatspi dbus-daemon at-spi2-core # the accessibility tree read over AT-SPI
