@@ -27,17 +27,23 @@ int runPortCommand(const std::vector<std::string>& arguments, std::FILE* out, st
             words.push_back(a);
         }
     }
-    if (words.empty()) return badCommandLine(err, "--port braucht einen Host und einen Port (z.B. --port localhost 22)");
-    if (words.size() == 1) return badCommandLine(err, "--port braucht nach dem Host einen Port oder Port-Bereich");
-    if (words.size() > 2) return badCommandLine(err, "--port nimmt einen Host und eine Port-Angabe, nicht auch '" + words[2] + "'");
+    if (words.empty())
+        return badCommandLine(err, "--port braucht einen Host und einen Port (z.B. --port localhost 22)");
+    if (words.size() == 1)
+        return badCommandLine(err, "--port braucht nach dem Host einen Port oder Port-Bereich");
+    if (words.size() > 2)
+        return badCommandLine(err,
+                              "--port nimmt einen Host und eine Port-Angabe, nicht auch '" + words[2] + "'");
     std::string error;
     const auto ports = parsePortList(words[1], error);
     if (!ports) return badCommandLine(err, error);
     const auto target = resolveTraceTarget(words[0], error);
     if (!target) return badCommandLine(err, error);
     const std::vector<PortResult> results = runPortCheck(*target, *ports, options, {});
-    std::fputs((json ? portReportJson(results) : portReportText(words[0], *target, results, options.timeoutMs)).c_str(),
-               out);
+    std::fputs(
+        (json ? portReportJson(results) : portReportText(words[0], *target, results, options.timeoutMs))
+            .c_str(),
+        out);
     for (const PortResult& r : results)
         if (r.state() == PortState::Open) return 0;
     return 1;

@@ -14,7 +14,8 @@ namespace {
 
 // A whole number in [least, most], or nullopt.
 std::optional<int> number(const std::string& text, int least, int most) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
     const int value = std::atoi(text.c_str());
     if (value < least || value > most) return std::nullopt;
     return value;
@@ -22,8 +23,8 @@ std::optional<int> number(const std::string& text, int least, int most) {
 
 } // namespace
 
-std::optional<int> commandLineNumber(const std::vector<std::string>& arguments, std::size_t& i, std::FILE* err,
-                                     int least, int most, int& status) {
+std::optional<int> commandLineNumber(const std::vector<std::string>& arguments, std::size_t& i,
+                                     std::FILE* err, int least, int most, int& status) {
     const std::string& option = arguments[i];
     if (i + 1 >= arguments.size()) {
         status = badCommandLine(err, option + " braucht eine Zahl");
@@ -31,8 +32,8 @@ std::optional<int> commandLineNumber(const std::vector<std::string>& arguments, 
     }
     const std::string& text = arguments[++i];
     if (auto value = number(text, least, most)) return value;
-    status = badCommandLine(err, option + " " + text + ": erwartet wird eine Zahl von " + std::to_string(least) +
-                                     " bis " + std::to_string(most));
+    status = badCommandLine(err, option + " " + text + ": erwartet wird eine Zahl von " +
+                                     std::to_string(least) + " bis " + std::to_string(most));
     return std::nullopt;
 }
 

@@ -14,7 +14,7 @@ int runPortCommand(const std::vector<std::string>& arguments, std::FILE* out, st
 
 // The number after the option arguments[i] (i moves onto it), in [least, most]; nullopt with
 // status set to the exit status of the message badCommandLine wrote.
-std::optional<int> commandLineNumber(const std::vector<std::string>& arguments, std::size_t& i, std::FILE* err,
-                                     int least, int most, int& status);
+std::optional<int> commandLineNumber(const std::vector<std::string>& arguments, std::size_t& i,
+                                     std::FILE* err, int least, int most, int& status);
 
 } // namespace orvex

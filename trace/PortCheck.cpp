@@ -149,7 +149,8 @@ std::optional<std::vector<int>> parsePortList(const std::string& text, std::stri
 }
 
 std::vector<PortResult> runPortCheck(const TraceTarget& target, const std::vector<int>& ports,
-                                     const PortCheckOptions& options, const std::function<bool()>& stopRequested,
+                                     const PortCheckOptions& options,
+                                     const std::function<bool()>& stopRequested,
                                      const std::function<void(int port, const PortAttempt&)>& onAttempt) {
     std::vector<PortResult> results(ports.size());
     for (std::size_t i = 0; i < ports.size(); ++i)
@@ -227,7 +228,8 @@ std::string portLine(const PortResult& result, int timeoutMs) {
     const PortState state = result.state();
     std::string line = std::to_string(result.port) + "/tcp " + portStateText(state);
     if (state == PortState::NoAnswer) line += " (Zeitlimit " + std::to_string(timeoutMs) + " ms)";
-    line += " - " + std::to_string(result.answered()) + "/" + std::to_string(result.attempts.size()) + " beantwortet";
+    line += " - " + std::to_string(result.answered()) + "/" + std::to_string(result.attempts.size()) +
+            " beantwortet";
     if (result.answered() > 0) {
         double least = 1e18, most = 0;
         for (const PortAttempt& a : result.attempts) {
@@ -235,7 +237,8 @@ std::string portLine(const PortResult& result, int timeoutMs) {
             least = std::min(least, a.ms);
             most = std::max(most, a.ms);
         }
-        line += " - \u00D8 " + wholeMs(result.averageMs()) + " ms (" + wholeMs(least) + "-" + wholeMs(most) + ")";
+        line +=
+            " - \u00D8 " + wholeMs(result.averageMs()) + " ms (" + wholeMs(least) + "-" + wholeMs(most) + ")";
     }
     return line;
 }
@@ -257,16 +260,16 @@ std::string portSummaryLine(const std::vector<PortResult>& results) {
     const std::size_t lost = sent - received;
     std::size_t loss = sent == 0 ? 0 : lost * 100 / sent;
     if (lost > 0 && loss == 0) loss = 1;
-    std::string line = "--- " + std::to_string(open) + "/" + std::to_string(results.size()) + " Ports offen, " +
-                       std::to_string(received) + "/" + std::to_string(sent) + " beantwortet, " +
-                       std::to_string(loss) + " % Verlust";
+    std::string line = "--- " + std::to_string(open) + "/" + std::to_string(results.size()) +
+                       " Ports offen, " + std::to_string(received) + "/" + std::to_string(sent) +
+                       " beantwortet, " + std::to_string(loss) + " % Verlust";
     if (received == 0) return line;
-    return line + ", \u00D8 " + wholeMs(total / static_cast<double>(received)) + " ms (" + wholeMs(least) + "-" +
-           wholeMs(most) + ")";
+    return line + ", \u00D8 " + wholeMs(total / static_cast<double>(received)) + " ms (" + wholeMs(least) +
+           "-" + wholeMs(most) + ")";
 }
 
-std::string portReportText(const std::string& host, const TraceTarget& target, const std::vector<PortResult>& results,
-                           int timeoutMs) {
+std::string portReportText(const std::string& host, const TraceTarget& target,
+                           const std::vector<PortResult>& results, int timeoutMs) {
     std::string out = "Port-Test " + host + " (" + target.text + "), " +
                       (target.family == AF_INET6 ? "IPv6" : "IPv4") + "\n";
     for (const PortResult& r : results)
@@ -280,8 +283,9 @@ std::string portReportJson(const std::vector<PortResult>& results) {
         const PortResult& r = results[i];
         char avg[32];
         std::snprintf(avg, sizeof avg, "%.3f", r.averageMs());
-        out += std::string(i > 0 ? ", " : "") + "{\"port\": " + std::to_string(r.port) + ", \"state\": " +
-               jsonString(portStateJson(r.state())) + ", \"sent\": " + std::to_string(r.attempts.size()) +
+        out += std::string(i > 0 ? ", " : "") + "{\"port\": " + std::to_string(r.port) +
+               ", \"state\": " + jsonString(portStateJson(r.state())) +
+               ", \"sent\": " + std::to_string(r.attempts.size()) +
                ", \"answered\": " + std::to_string(r.answered()) +
                ", \"avg_ms\": " + (r.answered() > 0 ? std::string(avg) : "null") + "}";
     }

@@ -43,8 +43,8 @@ struct PortResult {
 };
 
 struct PortCheckOptions {
-    int count = 3;         // connects per port
-    int timeoutMs = 2000;  // a connect without an answer after this long is "keine Antwort"
+    int count = 3;        // connects per port
+    int timeoutMs = 2000; // a connect without an answer after this long is "keine Antwort"
     int inFlight = kMaxConnectsInFlight;
 };
 
@@ -58,7 +58,8 @@ std::optional<std::vector<int>> parsePortList(const std::string& text, std::stri
 // thread). stopRequested is asked at least every 50 ms; a stop closes the connects in flight and
 // returns what has finished.
 std::vector<PortResult> runPortCheck(const TraceTarget& target, const std::vector<int>& ports,
-                                     const PortCheckOptions& options, const std::function<bool()>& stopRequested,
+                                     const PortCheckOptions& options,
+                                     const std::function<bool()>& stopRequested,
                                      const std::function<void(int port, const PortAttempt&)>& onAttempt = {});
 
 // One port's line: "22/tcp offen - 3/3 beantwortet - Ø 1 ms (0-2)";
@@ -69,8 +70,8 @@ std::string portLine(const PortResult& result, int timeoutMs);
 // the answered connects). UTF-8.
 std::string portSummaryLine(const std::vector<PortResult>& results);
 // Headline, one line per port, the summary line.
-std::string portReportText(const std::string& host, const TraceTarget& target, const std::vector<PortResult>& results,
-                           int timeoutMs);
+std::string portReportText(const std::string& host, const TraceTarget& target,
+                           const std::vector<PortResult>& results, int timeoutMs);
 // [{"port", "state", "sent", "answered", "avg_ms"}, ...]; avg_ms null when nothing answered.
 std::string portReportJson(const std::vector<PortResult>& results);
 

@@ -115,7 +115,8 @@ std::unique_ptr<ProbeSocket> ProbeSocket::open(const TraceTarget& target, std::o
 bool ProbeSocket::send(int hops, std::uint16_t tag) {
     const bool v6 = target_.family == AF_INET6;
     if (hops != hops_) {
-        if (!(v6 ? setInt(fd(), IPPROTO_IPV6, IPV6_UNICAST_HOPS, hops) : setInt(fd(), IPPROTO_IP, IP_TTL, hops)))
+        if (!(v6 ? setInt(fd(), IPPROTO_IPV6, IPV6_UNICAST_HOPS, hops)
+                 : setInt(fd(), IPPROTO_IP, IP_TTL, hops)))
             return false;
         hops_ = hops;
     }
@@ -199,7 +200,8 @@ std::optional<ProbeAnswer> ProbeSocket::parseMessage(std::span<const std::uint8_
         if (inner < 20 || quoted.size() < inner + 8) return std::nullopt;
     }
     const std::span<const std::uint8_t> request = quoted.subspan(inner);
-    if (request[0] != (v6 ? kEchoRequest6 : kEchoRequest4) || read16(request, 4) != identifier_) return std::nullopt;
+    if (request[0] != (v6 ? kEchoRequest6 : kEchoRequest4) || read16(request, 4) != identifier_)
+        return std::nullopt;
     answer.tag = read16(request, 6);
     return answer;
 }

@@ -61,7 +61,8 @@ public:
 
     // Examines one received message as this socket reads it (raw IPv4: with the IP header; raw
     // IPv6 and datagram: the ICMP message); the answer to one of our probes, or nullopt.
-    std::optional<ProbeAnswer> parseMessage(std::span<const std::uint8_t> message, const std::string& from) const;
+    std::optional<ProbeAnswer> parseMessage(std::span<const std::uint8_t> message,
+                                            const std::string& from) const;
 
 private:
     ProbeSocket(const TraceTarget& target, ProbeMethod method, Fd socket, std::uint16_t identifier);
@@ -76,9 +77,9 @@ private:
 
 // Probe layout constants, beside the code that writes them.
 namespace probe {
-inline constexpr int kEchoLength = 64;         // ICMP echo: 8-byte header + 56 bytes, as ping sends
-inline constexpr int kUdpPayloadLength = 32;   // "OX", tag (2 bytes, network order), zeros
-inline constexpr int kUdpBasePort = 33434;     // the traceroute ports
+inline constexpr int kEchoLength = 64;       // ICMP echo: 8-byte header + 56 bytes, as ping sends
+inline constexpr int kUdpPayloadLength = 32; // "OX", tag (2 bytes, network order), zeros
+inline constexpr int kUdpBasePort = 33434;   // the traceroute ports
 inline constexpr int kUdpPortSpan = 1024;    // port = base + tag % span
 } // namespace probe
 

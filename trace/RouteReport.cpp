@@ -61,16 +61,16 @@ std::string routeHopNote(const RouteSnapshot& route, std::size_t hopIndex) {
 std::string routeReportText(const RouteSnapshot& route) {
     std::string out = routeHeadline(route) + "\n";
     char line[512];
-    std::snprintf(line, sizeof line, "%4s  %-39s %-30s %9s %5s %7s %7s %7s %7s %8s\n", "Hop", "Adresse", "Name",
-                  "Verlust", "Ges.", "Letzte", "Mittel", "Beste", "Schlech.", "Streuung");
+    std::snprintf(line, sizeof line, "%4s  %-39s %-30s %9s %5s %7s %7s %7s %7s %8s\n", "Hop", "Adresse",
+                  "Name", "Verlust", "Ges.", "Letzte", "Mittel", "Beste", "Schlech.", "Streuung");
     out += line;
     for (std::size_t i = 0; i < route.hops.size(); ++i) {
         const HopStats& hop = route.hops[i];
         const bool answered = hop.received > 0;
         auto ms = [answered](double v) { return answered ? routeMs(v) : std::string("-"); };
         std::snprintf(line, sizeof line, "%3d.  %-39s %-30s %9s %5d %7s %7s %7s %7s %8s", hop.hop,
-                      answered ? hop.address.c_str() : "???", hop.name.c_str(), routeLoss(hop).c_str(), hop.sent(),
-                      ms(hop.lastMs).c_str(), ms(hop.meanMs).c_str(), ms(hop.bestMs).c_str(),
+                      answered ? hop.address.c_str() : "???", hop.name.c_str(), routeLoss(hop).c_str(),
+                      hop.sent(), ms(hop.lastMs).c_str(), ms(hop.meanMs).c_str(), ms(hop.bestMs).c_str(),
                       ms(hop.worstMs).c_str(), ms(hop.stdevMs()).c_str());
         out += line;
         if (const std::string note = routeHopNote(route, i); !note.empty() && answered) out += "  " + note;
@@ -82,8 +82,9 @@ std::string routeReportText(const RouteSnapshot& route) {
 
 std::string routeReportJson(const RouteSnapshot& route) {
     std::string out = "{\"target\": " + jsonString(route.target.text) + ", \"family\": \"" +
-                      (route.target.family == AF_INET6 ? "IPv6" : "IPv4") + "\", \"method\": " +
-                      jsonString(probeMethodName(route.method)) + ", \"rounds\": " + std::to_string(route.rounds) +
+                      (route.target.family == AF_INET6 ? "IPv6" : "IPv4") +
+                      "\", \"method\": " + jsonString(probeMethodName(route.method)) +
+                      ", \"rounds\": " + std::to_string(route.rounds) +
                       ", \"reached\": " + (route.reached ? "true" : "false") + ", \"hops\": [";
     for (std::size_t i = 0; i < route.hops.size(); ++i) {
         const HopStats& hop = route.hops[i];
@@ -92,9 +93,11 @@ std::string routeReportJson(const RouteSnapshot& route) {
         out += "{\"hop\": " + std::to_string(hop.hop) +
                ", \"address\": " + (answered ? jsonString(hop.address) : "null") +
                ", \"name\": " + (hop.name.empty() ? "null" : jsonString(hop.name)) +
-               ", \"loss_pct\": " + format("%.1f", hop.lossPct()) + ", \"sent\": " + std::to_string(hop.sent()) +
-               ", \"last_ms\": " + jsonNumber(hop.lastMs, answered) + ", \"avg_ms\": " +
-               jsonNumber(hop.meanMs, answered) + ", \"best_ms\": " + jsonNumber(hop.bestMs, answered) +
+               ", \"loss_pct\": " + format("%.1f", hop.lossPct()) +
+               ", \"sent\": " + std::to_string(hop.sent()) +
+               ", \"last_ms\": " + jsonNumber(hop.lastMs, answered) +
+               ", \"avg_ms\": " + jsonNumber(hop.meanMs, answered) +
+               ", \"best_ms\": " + jsonNumber(hop.bestMs, answered) +
                ", \"worst_ms\": " + jsonNumber(hop.worstMs, answered) +
                ", \"stdev_ms\": " + jsonNumber(hop.stdevMs(), answered) + "}";
     }

@@ -26,7 +26,7 @@ struct HopStats {
     std::string address; // the last address that answered for this hop; empty: none ever did
     std::string name;    // reverse name of address, filled in by whoever shows the hop
     int received = 0;
-    int lost = 0;        // probes whose timeout passed without an answer
+    int lost = 0;             // probes whose timeout passed without an answer
     bool unreachable = false; // this hop answered "destination unreachable": the path ends here
     double lastMs = 0, bestMs = 0, worstMs = 0, meanMs = 0;
     double squares = 0; // sum of squared distances from the mean (Welford)
@@ -38,10 +38,10 @@ struct HopStats {
 };
 
 struct RouteSnapshot {
-    std::string host;   // as the user gave it
+    std::string host; // as the user gave it
     TraceTarget target;
     ProbeMethod method = ProbeMethod::Datagram;
-    int rounds = 0;     // rounds whose probes are all settled
+    int rounds = 0; // rounds whose probes are all settled
     bool reached = false;
     std::vector<HopStats> hops; // hop 1 first; trailing hops that never answered are left out,
                                 // except one when the target was not reached (where it stops)
@@ -65,7 +65,8 @@ public:
     // Runs rounds until options.rounds have settled or stopRequested() says so; it is asked at
     // least every 50 ms. After every settled round onRound gets the figures so far. A failed send
     // (no route, for instance) counts the probe as lost.
-    void run(const std::function<bool()>& stopRequested, const std::function<void(const RouteSnapshot&)>& onRound);
+    void run(const std::function<bool()>& stopRequested,
+             const std::function<void(const RouteSnapshot&)>& onRound);
 
     RouteSnapshot snapshot() const;
     std::uint64_t probesSent() const { return probesSent_; }
@@ -85,12 +86,12 @@ private:
     std::unique_ptr<ProbeSocket> socket_;
     RouteOptions options_;
     std::vector<HopStats> hops_;
-    int lastHop_;               // highest hop probed: the target's (or the unreachable one), else maxHops
+    int lastHop_; // highest hop probed: the target's (or the unreachable one), else maxHops
     bool reached_ = false;
     std::uint16_t nextTag_ = 1;
     std::unordered_map<std::uint16_t, Probe> pending_;
     std::deque<std::pair<std::uint16_t, Clock::time_point>> order_; // tags by send time
-    std::map<int, int> unsettled_; // round -> probes not yet settled
+    std::map<int, int> unsettled_;                                  // round -> probes not yet settled
     int roundsStarted_ = 0;
     int roundsSettled_ = 0;
     std::uint64_t probesSent_ = 0;

@@ -62,7 +62,8 @@ std::string addressText(const sockaddr* address) {
         ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text, sizeof text);
         return text;
     }
-    if (address->sa_family == AF_INET6) return ipv6Text(reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
+    if (address->sa_family == AF_INET6)
+        return ipv6Text(reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
     return {};
 }
 
