@@ -24,6 +24,7 @@
 #include "platform/ProxySetting.h"
 #include "platform/TcpTable.h"
 #include "tcphistory/TForm3.h"
+#include "trace/RouteWindow.h"
 #include "web/PublicAddressClient.h"
 #include "web/TForm4.h"
 
@@ -304,6 +305,18 @@ void TForm1::buildMenu() {
     tools->addSeparator();
     GooglePageranking1 = tools->addAction(QStringLiteral("Google Pagerank™"));
     GooglePageranking1->setObjectName(QStringLiteral("GooglePageranking1"));
+    tools->addSeparator();
+    QAction* routeAndPorts = tools->addAction(QStringLiteral("&Route und Ports …"));
+    routeAndPorts->setObjectName(QStringLiteral("RouteAndPorts1"));
+    // The route window is made on first use and kept; it runs its own operations, so it opens
+    // while the main window works too.
+    connect(routeAndPorts, &QAction::triggered, this, [this] {
+        runGuarded(this, [this] {
+            auto* window = findChild<RouteWindow*>(QString(), Qt::FindDirectChildrenOnly);
+            if (window == nullptr) window = new RouteWindow(this);
+            window->openFor(edHost->text());
+        });
+    });
     QMenu* info = MainMenu1->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info2"));
     Markennamen1 = info->addAction(QStringLiteral("Markennamen und Warenzeichen"));

@@ -79,6 +79,10 @@ void OperationRunner::guard(QWidget* window) {
     guarded_.emplace_back(window);
 }
 
+void OperationRunner::allowWhileBusy(QWidget* control) {
+    allowed_.emplace_back(control);
+}
+
 bool OperationRunner::start(Job job, OnStop onStop) {
     if (busy()) return false;
     auto state = std::make_shared<OperationState>();
@@ -185,12 +189,14 @@ void OperationRunner::finished(const std::shared_ptr<OperationState>& state, Com
 
 void OperationRunner::enterBusy() {
     qApp->installEventFilter(this);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
+    cursorShown_ = busyCursor_;
+    if (cursorShown_) QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
 void OperationRunner::leaveBusy() {
     qApp->removeEventFilter(this);
-    QApplication::restoreOverrideCursor();
+    if (cursorShown_) QApplication::restoreOverrideCursor();
+    cursorShown_ = false;
 }
 
 bool OperationRunner::isGuarded(QObject* watched, QWidget** window) const {
@@ -203,6 +209,13 @@ bool OperationRunner::isGuarded(QObject* watched, QWidget** window) const {
             return true;
         }
     }
+    return false;
+}
+
+bool OperationRunner::isAllowed(QObject* watched) const {
+    for (QObject* o = watched; o != nullptr; o = o->parent())
+        for (const QPointer<QWidget>& a : allowed_)
+            if (a == o) return true;
     return false;
 }
 
@@ -234,11 +247,13 @@ bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
             if (event->type() == QEvent::KeyPress) stop();
             return true;
         }
+        if (isAllowed(watched)) return false;
         // The menu bar, whose "&Beenden" ends the program, hears Alt and takes its mnemonics as
         // shortcuts; an Alt combination that is no shortcut reaches no control.
         if (key->key() == Qt::Key_Alt) return false;
         return !(event->type() == QEvent::ShortcutOverride && (key->modifiers() & Qt::AltModifier));
     }
+    if (isAllowed(watched)) return false;
     // The menu bar stays usable; the window's menu handlers ignore everything but ending the
     // program while an operation runs.
     for (QObject* o = watched; o != nullptr && o != window; o = o->parent())

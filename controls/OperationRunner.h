@@ -71,6 +71,13 @@ public:
     // Input aimed at this window (and its controls) is held off while an operation runs.
     void guard(QWidget* window);
 
+    // A control of a guarded window that keeps taking input while an operation runs: the button
+    // that stops a long operation, a table to pick from. Its children count too.
+    void allowWhileBusy(QWidget* control);
+    // Whether Qt's busy cursor shows while an operation runs (it does unless turned off): off for
+    // a window whose operation runs until the user stops it (a route trace).
+    void setBusyCursor(bool show) { busyCursor_ = show; }
+
     bool busy() const { return current_ != nullptr; }
 
     // Starts job unless an operation is running; returns whether it started.
@@ -97,9 +104,13 @@ private:
     void enterBusy();
     void leaveBusy();
     bool isGuarded(QObject* watched, QWidget** window) const;
+    bool isAllowed(QObject* watched) const;
 
     QPointer<QWidget> owner_;
     std::vector<QPointer<QWidget>> guarded_;
+    std::vector<QPointer<QWidget>> allowed_;
+    bool busyCursor_ = true;
+    bool cursorShown_ = false;
     std::shared_ptr<OperationState> current_;
 };
 

@@ -225,7 +225,8 @@ private slots:
         QStringList tools;
         for (QAction* a : form->MainMenu1->actions().at(1)->menu()->actions())
             tools << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(tools, (QStringList{"&TCPHistory", "-", QString::fromUtf8("Google Pagerank™")}));
+        QCOMPARE(tools, (QStringList{"&TCPHistory", "-", QString::fromUtf8("Google Pagerank™"), "-",
+                                     QString::fromUtf8("&Route und Ports …")}));
         QStringList info;
         for (QAction* a : form->MainMenu1->actions().at(2)->menu()->actions())
             info << a->text();
