@@ -151,9 +151,9 @@ if [ -x "$bin/bench_main_window" ]; then
     done
 fi
 # --- Idle: Orvex, an empty window and a window with two 16 ms timers, all three at once, 30 s.
+idle_load=$(cut -d' ' -f1-3 /proc/loadavg)
 idle=$(DISPLAY=$display bench/idle.sh build/bench/app/orvex "$bin/bench_bare_window")
 echo "$idle"
-idle_load=$(cut -d' ' -f1-3 /proc/loadavg)
 idle_of() { awk -v n="$1" -v f="$2" '$1 == n { print $f }' <<<"$idle"; }
 for peer in empty-window two-timer-window; do
     printf '| idle over 30 s, all three at once: wakeups per second, CPU | %s/s | %s %% | | %s | %s/s | %s %% | | | ≤ 3/s, < 0.1 %% | | %s | `bench/idle.sh` |\n' \
