@@ -4,8 +4,11 @@
 
 namespace orvex {
 
+extern const CommandLineMode kConnectionsMode;
+
 const std::vector<CommandLineMode>& commandLineModes() {
     static const std::vector<CommandLineMode> modes = {
+        kConnectionsMode,
         {"--route",
          "  --route HOST [--rounds N] [--interval MS] [--numeric] [--json]\n"
          "      verfolgt die Route zu HOST N Runden lang (Vorgabe 10, eine Runde je Sekunde) und zeigt je "

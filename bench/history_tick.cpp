@@ -9,7 +9,9 @@
 // tests every record against the history, appends the new ones to the grid and clears the history
 // when it has grown past its limit, as the window does twice a second. "model" does the same with
 // the history alone, without Qt widgets. The window reads the table on a worker thread and merges
-// the rows on the UI thread, so each window tick here runs until its rows are merged. Prints the
+// the rows on the UI thread, so each window tick here runs until its rows are merged. Every tick
+// also reads each socket's counters and owner (the owner lookup walks /proc only for sockets it
+// has not seen before, so the first tick pays for the walk). Prints the
 // median time of one tick measured inside the process, the rows of the last poll, and the median
 // processor time the UI thread spent on one tick (the window's share: dispatch and merge).
 #include "platform/TcpTable.h"
@@ -87,10 +89,16 @@ int main(int argc, char** argv) {
     } else {
         auto table = makeSystemTcpTable();
         LocaleClock clock;
-        ConnectionHistory history(*table, clock);
+        ConnectionHistory history(clock);
+        ConnectionReader reader(*table);
         history.create();
         history.setListening(true);
-        times = runTicks(ticks, [&] { history.tick(); });
+        times = runTicks(ticks, [&] {
+            const unsigned poll = history.beginTick();
+            ConnectionPoll read;
+            reader.read(read);
+            history.endTick(poll, read);
+        });
     }
     auto table = makeSystemTcpTable();
     ReadTcpConnections(*table, &last);

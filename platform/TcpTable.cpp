@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,9 @@
 #include <arpa/inet.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
+#include <linux/tcp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -95,9 +98,79 @@ bool makeRow(int family, const Octets& local, std::uint16_t localPort, const Oct
     return true;
 }
 
+// What one sock_diag message says about its socket.
+struct DiagSocket {
+    int family = 0;
+    Octets local{}, remote{};
+    std::uint16_t localPort = 0, remotePort = 0;
+    unsigned state = 0;
+    std::uint32_t uid = kUnknownUid;
+    std::uint64_t inode = 0;
+    bool hasInfo = false;
+    std::uint64_t bytesAcked = 0, bytesReceived = 0;
+    std::uint32_t rttUs = 0;
+};
+
+// The fields of tcp_info we read, at their offsets in the kernel's structure. A kernel may send a
+// shorter structure (older) or a longer one (newer); a field past the end stays unknown.
+constexpr std::size_t kRttOffset = offsetof(tcp_info, tcpi_rtt);
+constexpr std::size_t kBytesAckedOffset = offsetof(tcp_info, tcpi_bytes_acked);
+constexpr std::size_t kBytesReceivedOffset = offsetof(tcp_info, tcpi_bytes_received);
+
+bool parseDiag(const char* payload, std::size_t length, DiagSocket& out) {
+    if (length < sizeof(inet_diag_msg)) return false;
+    inet_diag_msg diag;
+    std::memcpy(&diag, payload, sizeof diag);
+    if (diag.idiag_family != AF_INET && diag.idiag_family != AF_INET6) return false;
+    out = DiagSocket{};
+    out.family = diag.idiag_family;
+    std::memcpy(out.local.data(), diag.id.idiag_src, out.local.size());
+    std::memcpy(out.remote.data(), diag.id.idiag_dst, out.remote.size());
+    out.localPort = ntohs(diag.id.idiag_sport);
+    out.remotePort = ntohs(diag.id.idiag_dport);
+    out.state = diag.idiag_state;
+    // A destroy broadcast leaves uid and inode 0; inode 0 marks a socket without them.
+    if (diag.idiag_inode != 0) {
+        out.uid = diag.idiag_uid;
+        out.inode = diag.idiag_inode;
+    }
+    // The attributes, each a 4-byte aligned (length, type) header and its data.
+    std::size_t offset = NLMSG_ALIGN(sizeof(inet_diag_msg));
+    while (offset + sizeof(rtattr) <= length) {
+        rtattr attribute;
+        std::memcpy(&attribute, payload + offset, sizeof attribute);
+        if (attribute.rta_len < sizeof(rtattr) || attribute.rta_len > length - offset) break;
+        const char* data = payload + offset + RTA_ALIGN(sizeof(rtattr));
+        const std::size_t size = attribute.rta_len - RTA_ALIGN(sizeof(rtattr));
+        if ((attribute.rta_type & NLA_TYPE_MASK) == INET_DIAG_INFO && size >= kRttOffset + 4) {
+            out.hasInfo = true;
+            std::memcpy(&out.rttUs, data + kRttOffset, 4);
+            if (size >= kBytesReceivedOffset + 8) {
+                std::memcpy(&out.bytesAcked, data + kBytesAckedOffset, 8);
+                std::memcpy(&out.bytesReceived, data + kBytesReceivedOffset, 8);
+            }
+        }
+        offset += RTA_ALIGN(attribute.rta_len);
+    }
+    return true;
+}
+
+bool rowFromDiag(const DiagSocket& socket, TcpStateMask states, TcpRow& row) {
+    if (!makeRow(socket.family, socket.local, socket.localPort, socket.remote, socket.remotePort,
+                 socket.state, states, row))
+        return false;
+    row.Uid = socket.uid;
+    row.Inode = socket.inode;
+    row.HasInfo = socket.hasInfo;
+    row.BytesAcked = socket.bytesAcked;
+    row.BytesReceived = socket.bytesReceived;
+    row.RttUs = socket.rttUs;
+    return true;
+}
+
 // One sock_diag dump of a family. Returns false when the kernel refuses it (no sock_diag).
 bool dumpFamily(int sock, std::uint8_t family, std::uint32_t linuxStates, TcpStateMask states,
-                std::vector<TcpRow>& rows) {
+                std::vector<char>& buffer, std::vector<TcpRow>& rows) {
     struct {
         nlmsghdr header;
         inet_diag_req_v2 request;
@@ -109,6 +182,7 @@ bool dumpFamily(int sock, std::uint8_t family, std::uint32_t linuxStates, TcpSta
     message.request.sdiag_family = family;
     message.request.sdiag_protocol = IPPROTO_TCP;
     message.request.idiag_states = linuxStates;
+    if (states & kSocketInfo) message.request.idiag_ext = 1u << (INET_DIAG_INFO - 1);
 
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
@@ -116,8 +190,6 @@ bool dumpFamily(int sock, std::uint8_t family, std::uint32_t linuxStates, TcpSta
         static_cast<ssize_t>(sizeof message))
         return false;
 
-    // The kernel fills at most 32 KiB per read of a dump; twice that leaves room to spare.
-    static thread_local std::array<char, 65536> buffer;
     for (;;) {
         const ssize_t got = ::recv(sock, buffer.data(), buffer.size(), MSG_TRUNC);
         if (got < 0 && errno == EINTR) continue;
@@ -131,21 +203,15 @@ bool dumpFamily(int sock, std::uint8_t family, std::uint32_t linuxStates, TcpSta
             std::memcpy(&header, buffer.data() + offset, sizeof header);
             if (header.nlmsg_len < sizeof(nlmsghdr) || offset + header.nlmsg_len > length) break;
             const char* payload = buffer.data() + offset + kNetlinkHeaderLength;
+            const std::size_t payloadLength =
+                header.nlmsg_len - std::min<std::size_t>(header.nlmsg_len, kNetlinkHeaderLength);
             offset += NLMSG_ALIGN(header.nlmsg_len);
             if (header.nlmsg_type == NLMSG_DONE) return true;
             if (header.nlmsg_type == NLMSG_ERROR) return false;
-            if (header.nlmsg_type != SOCK_DIAG_BY_FAMILY ||
-                header.nlmsg_len < kNetlinkHeaderLength + sizeof(inet_diag_msg))
-                continue;
-            inet_diag_msg diagMessage;
-            std::memcpy(&diagMessage, payload, sizeof diagMessage);
-            const inet_diag_msg* diag = &diagMessage;
-            Octets local{}, remote{};
-            std::memcpy(local.data(), diag->id.idiag_src, local.size());
-            std::memcpy(remote.data(), diag->id.idiag_dst, remote.size());
+            if (header.nlmsg_type != SOCK_DIAG_BY_FAMILY) continue;
+            DiagSocket socket;
             TcpRow row;
-            if (makeRow(diag->idiag_family, local, ntohs(diag->id.idiag_sport), remote,
-                        ntohs(diag->id.idiag_dport), diag->idiag_state, states, row))
+            if (parseDiag(payload, payloadLength, socket) && rowFromDiag(socket, states, row))
                 rows.push_back(row);
         }
     }
@@ -182,15 +248,40 @@ bool readProcFile(const std::string& path, int family, TcpStateMask states, std:
     char local[64], remote[64];
     unsigned state = 0;
     while (std::getline(file, line)) {
-        if (std::sscanf(line.c_str(), " %*[^:]: %63s %63s %x", local, remote, &state) != 3) continue;
+        unsigned uid = kUnknownUid;
+        unsigned long long inode = 0;
+        const int fields = std::sscanf(line.c_str(), " %*[^:]: %63s %63s %x %*s %*s %*s %u %*d %llu", local,
+                                       remote, &state, &uid, &inode);
+        if (fields < 3) continue;
         Octets localAddress, remoteAddress;
         std::uint16_t localPort = 0, remotePort = 0;
         if (!parseProcAddress(local, family, localAddress, localPort) ||
             !parseProcAddress(remote, family, remoteAddress, remotePort))
             continue;
         TcpRow row;
-        if (makeRow(family, localAddress, localPort, remoteAddress, remotePort, state, states, row))
-            rows.push_back(row);
+        if (!makeRow(family, localAddress, localPort, remoteAddress, remotePort, state, states, row))
+            continue;
+        if (fields == 5 && inode != 0) {
+            row.Uid = uid;
+            row.Inode = inode;
+        }
+        rows.push_back(row);
+    }
+    return true;
+}
+
+// The kernel fills at most 32 KiB per read of a dump; twice that leaves room to spare.
+constexpr std::size_t kDumpBufferSize = 65536;
+
+bool readNetlink(std::vector<TcpRow>& rows, TcpStateMask states, std::vector<char>& buffer) {
+    rows.clear();
+    Fd sock(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
+    if (!sock.valid()) return false;
+    const std::uint32_t linuxStates = linuxStatesFor(states);
+    if (!dumpFamily(sock.get(), AF_INET, linuxStates, states, buffer, rows) ||
+        !dumpFamily(sock.get(), AF_INET6, linuxStates, states, buffer, rows)) {
+        rows.clear();
+        return false;
     }
     return true;
 }
@@ -199,11 +290,14 @@ class LinuxTcpTable final : public TcpTable {
 public:
     bool read(std::vector<TcpRow>& rows, TcpStateMask states) override {
         // Without sock_diag (module missing, seccomp) the text table still works, only slower.
-        const bool ok = readTcpTableNetlink(rows, states) || readTcpTableProc(rows, states);
+        const bool ok = readNetlink(rows, states, buffer_) || readTcpTableProc(rows, states);
         if (!ok) rows.clear();
         sortTcpRows(rows);
         return ok;
     }
+
+private:
+    std::vector<char> buffer_ = std::vector<char>(kDumpBufferSize);
 };
 
 } // namespace
@@ -213,16 +307,16 @@ std::uint32_t tcpStateFromLinux(unsigned linuxState) {
 }
 
 bool readTcpTableNetlink(std::vector<TcpRow>& rows, TcpStateMask states) {
-    rows.clear();
-    Fd sock(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
-    if (!sock.valid()) return false;
-    const std::uint32_t linuxStates = linuxStatesFor(states);
-    if (!dumpFamily(sock.get(), AF_INET, linuxStates, states, rows) ||
-        !dumpFamily(sock.get(), AF_INET6, linuxStates, states, rows)) {
-        rows.clear();
-        return false;
-    }
-    return true;
+    std::vector<char> buffer(kDumpBufferSize);
+    return readNetlink(rows, states, buffer);
+}
+
+bool parseSockDiagMessage(const char* payload, std::size_t length, TcpRow& row, unsigned& linuxState) {
+    DiagSocket socket;
+    if (!parseDiag(payload, length, socket)) return false;
+    linuxState = socket.state;
+    // Any state: a destroyed socket reports TCP_CLOSE, "closed" in the table's numbering.
+    return rowFromDiag(socket, kAllTcpStates | kIpv6Rows, row);
 }
 
 bool readTcpTableProc(std::vector<TcpRow>& rows, TcpStateMask states, const std::string& procNetDir) {

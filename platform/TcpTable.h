@@ -36,6 +36,11 @@ constexpr TcpStateMask kAllTcpStates = 0x1ffe; // states 1 to 12
 // Not a state: asks for the rows of IPv6 sockets too (those that are not IPv4-mapped). Without it
 // a read gives the IPv4 table alone.
 constexpr TcpStateMask kIpv6Rows = TcpStateMask{1} << 31;
+// Not a state either: asks for each socket's counters (bytes, round trip), which costs the kernel
+// and the read more than the addresses alone. Sources without them leave HasInfo false.
+constexpr TcpStateMask kSocketInfo = TcpStateMask{1} << 30;
+
+constexpr std::uint32_t kUnknownUid = 0xffffffffu;
 
 using TcpIpv6Address = std::array<std::uint8_t, 16>; // network order
 
@@ -53,6 +58,16 @@ struct TcpRow {
     bool Ipv6 = false;
     TcpIpv6Address LocalAddr6{};
     TcpIpv6Address RemoteAddr6{};
+    // The socket's owner and identity: the uid of the user who made it (kUnknownUid when the
+    // source does not say) and its inode (0 when unknown), the key to the owning process.
+    std::uint32_t Uid = kUnknownUid;
+    std::uint64_t Inode = 0;
+    // Its counters, with kSocketInfo: bytes the peer acknowledged, bytes received, the smoothed
+    // round trip in microseconds.
+    bool HasInfo = false;
+    std::uint64_t BytesAcked = 0;
+    std::uint64_t BytesReceived = 0;
+    std::uint32_t RttUs = 0;
 
     friend bool operator==(const TcpRow&, const TcpRow&) = default;
 };
@@ -77,7 +92,13 @@ public:
 };
 
 // Linux: netlink sock_diag (what `ss` uses); /proc/net/tcp and tcp6 when sock_diag is unavailable.
+// The table object owns its receive buffer, so whichever thread reads it uses that one.
 std::unique_ptr<TcpTable> makeSystemTcpTable();
+
+// One sock_diag message (the payload after the netlink header: inet_diag_msg and its attributes),
+// from a dump or a destroy broadcast, as a row. The Linux state is left in linuxState (a
+// destroyed socket reports TCP_CLOSE). False when the message is cut short or of another family.
+bool parseSockDiagMessage(const char* payload, std::size_t length, TcpRow& row, unsigned& linuxState);
 
 // The two sources, unsorted, for tests and benchmarks. readTcpTableNetlink returns false when the
 // kernel does not answer the dump; readTcpTableProc reads `tcp` and `tcp6` in procNetDir.

@@ -26,8 +26,9 @@ bool rowMatches(const ConnectionHistory::Row& row, const TTcpConnStatus& record)
 
 } // namespace
 
-ConnectionHistory::ConnectionHistory(TcpTable& table, HistoryClock& clock) : table_(table), clock_(clock) {
+ConnectionHistory::ConnectionHistory(HistoryClock& clock) : clock_(clock) {
     rows_.resize(2);
+    details_.resize(2);
 }
 
 void ConnectionHistory::create() {
@@ -43,13 +44,17 @@ void ConnectionHistory::setListening(bool on) {
         if (observer_) observer_->listeningSwitched(on);
     }
     setTimer(on);
-    if (on) appendMarker();
+    if (on) {
+        recordingSince_ = std::chrono::system_clock::now();
+        appendMarker();
+    }
 }
 
 void ConnectionHistory::clear() {
     ++poll_;
     setTimer(false);
     rows_.assign(2, Row{});
+    details_.assign(2, RowDetails{});
     index_.clear();
     if (observer_) observer_->historyReset();
     setStartTime();
@@ -60,42 +65,63 @@ void ConnectionHistory::clear() {
     }
 }
 
-void ConnectionHistory::tick() {
-    setTimer(false);
-    // The timer runs again after the tick whatever happened in it.
-    struct Restart {
-        ConnectionHistory& history;
-        ~Restart() { history.setTimer(true); }
-    } restart{*this};
-
-    std::vector<TTcpConnStatus> list;
-    ReadTcpConnections(table_, &list);
-    merge(list);
-}
-
 unsigned ConnectionHistory::beginTick() {
     setTimer(false);
     return ++poll_;
 }
 
-void ConnectionHistory::endTick(unsigned poll, const std::vector<TTcpConnStatus>& list) {
+void ConnectionHistory::endTick(unsigned poll, const ConnectionPoll& read) {
     if (poll != poll_) return;
     struct Restart {
         ConnectionHistory& history;
         ~Restart() { history.setTimer(true); }
     } restart{*this};
-    merge(list);
+    merge(poll, read);
 }
 
-void ConnectionHistory::merge(const std::vector<TTcpConnStatus>& list) {
+void ConnectionHistory::merge(unsigned poll, const ConnectionPoll& read) {
     const std::size_t first = rows_.size() - 1;
-    for (const TTcpConnStatus& record : list) {
+    closedNow_.clear();
+    bool changed = false;
+    for (const PolledConnection& connection : read.Open) {
         // Past the limit the history is cleared below whatever else is new: a large table costs
         // the UI thread no more than the limit's worth of rows.
         if (rows_.size() > kMaxRows) break;
-        if (IsNewConnection(record)) appendEntry(record);
+        if (const auto row = findRow(connection.Record))
+            changed |= updateFacts(*row, connection, poll);
+        else if (listening_ || connection.Record.Status != kListening)
+            appendEntry(connection, poll, false);
+    }
+    // Connections seen closing: the final counters of a row already there, or a row of their own
+    // for one that lived between two polls, under the same key rules.
+    for (const PolledConnection& connection : read.Closed) {
+        if (rows_.size() > kMaxRows) break;
+        if (connection.Facts.Closed && *connection.Facts.Closed < recordingSince_) continue;
+        if (const auto row = findRow(connection.Record)) {
+            RowDetails& details = details_[*row];
+            const bool wasOpen = !details.Facts.Closed;
+            changed |= updateFacts(*row, connection, 0);
+            if (wasOpen) {
+                details.Facts.Closed = connection.Facts.Closed;
+                closedNow_.push_back(*row);
+            }
+        } else if (listening_ || connection.Record.Status != kListening) {
+            appendEntry(connection, poll, true);
+            closedNow_.push_back(rows_.size() - 2);
+        }
+    }
+    // A row whose connection this poll no longer sees has closed, if no broadcast said so first.
+    if (read.Ok) {
+        const WallTime now = std::chrono::system_clock::now();
+        for (std::size_t row = 1; row + 1 < rows_.size(); ++row) {
+            RowDetails& details = details_[row];
+            if (!details.Entry || details.Facts.Closed || details.LastPoll == poll) continue;
+            details.Facts.Closed = now;
+            closedNow_.push_back(row);
+        }
     }
     if (rows_.size() - 1 > first && observer_) observer_->rowsAppended(first, rows_.size());
+    if ((changed || !closedNow_.empty()) && observer_) observer_->factsChanged(closedNow_);
     if (rows_.size() > kMaxRows) clear();
 }
 
@@ -103,11 +129,46 @@ bool ConnectionHistory::IsNewConnection(const TTcpConnStatus& record) const {
     if (!listening_ && record.Status == kListening) return false;
     // The title row and the empty last row are not in the index; look at them directly.
     if (rowMatches(rows_.front(), record) || rowMatches(rows_.back(), record)) return false;
+    return !findRow(record);
+}
+
+std::optional<std::size_t> ConnectionHistory::findRow(const TTcpConnStatus& record) const {
     const auto [first, last] =
         index_.equal_range(keyHash(record.LocalPort, record.RemoteIP, record.RemotePort, record.Status));
+    std::optional<std::size_t> found;
+    // The first row in table order wins, as a scan from the top would find it.
     for (auto hit = first; hit != last; ++hit)
-        if (rowMatches(rows_[hit->second], record)) return false;
-    return true;
+        if (rowMatches(rows_[hit->second], record) && (!found || hit->second < *found)) found = hit->second;
+    return found;
+}
+
+bool ConnectionHistory::updateFacts(std::size_t row, const PolledConnection& connection, unsigned poll) {
+    RowDetails& details = details_[row];
+    if (!details.Entry) return false;
+    if (poll != 0) details.LastPoll = poll;
+    ConnectionFacts& facts = details.Facts;
+    const ConnectionFacts& seen = connection.Facts;
+    bool changed = false;
+    if (facts.Pid == 0 && seen.Pid != 0) {
+        facts.Program = seen.Program;
+        facts.Pid = seen.Pid;
+        facts.OtherProcesses = seen.OtherProcesses;
+        changed = true;
+    }
+    if (facts.Uid == kUnknownUid && seen.Uid != kUnknownUid) {
+        facts.Uid = seen.Uid;
+        facts.User = seen.User;
+        changed = true;
+    }
+    if (seen.HasTraffic && (!facts.HasTraffic || facts.BytesSent != seen.BytesSent ||
+                            facts.BytesReceived != seen.BytesReceived || facts.RttUs != seen.RttUs)) {
+        facts.HasTraffic = true;
+        facts.BytesSent = seen.BytesSent;
+        facts.BytesReceived = seen.BytesReceived;
+        facts.RttUs = seen.RttUs;
+        changed = true;
+    }
+    return changed;
 }
 
 void ConnectionHistory::setTimer(bool on) {
@@ -129,15 +190,25 @@ void ConnectionHistory::setStartTime() {
     if (observer_) observer_->startTimeChanged(startTime_);
 }
 
-ConnectionHistory::Row& ConnectionHistory::appendRow() {
+ConnectionHistory::Row& ConnectionHistory::appendRow(WallTime seen) {
     rows_.emplace_back();
+    details_.emplace_back();
+    details_[details_.size() - 2].Seen = seen;
     return rows_[rows_.size() - 2];
 }
 
-void ConnectionHistory::appendEntry(const TTcpConnStatus& record) {
-    Row& row = appendRow();
-    row[kDate] = clock_.dateText();
-    row[kTime] = clock_.timeText();
+void ConnectionHistory::appendEntry(const PolledConnection& connection, unsigned poll, bool closed) {
+    const TTcpConnStatus& record = connection.Record;
+    // A connection that lived between two polls is stamped with the time its end was seen.
+    const WallTime seen = closed ? *connection.Facts.Closed : std::chrono::system_clock::now();
+    Row& row = appendRow(seen);
+    row[kDate] = closed ? clock_.dateTextAt(seen) : clock_.dateText();
+    row[kTime] = closed ? clock_.timeTextAt(seen) : clock_.timeText();
+    RowDetails& details = details_[details_.size() - 2];
+    details.Entry = true;
+    details.Facts = connection.Facts;
+    details.Row = connection.Row;
+    details.LastPoll = closed ? 0 : poll;
     row[kLocalIP] = record.LocalIP;
     row[kLocalPort] = record.LocalPort;
     row[kRemoteIP] = record.RemoteIP;
@@ -153,7 +224,7 @@ void ConnectionHistory::indexRow(std::size_t row) {
 
 void ConnectionHistory::appendMarker() {
     const std::size_t first = rows_.size() - 1;
-    Row& row = appendRow();
+    Row& row = appendRow(std::chrono::system_clock::now());
     row[kDate] = clock_.dateText();
     row[kTime] = clock_.timeText();
     row[kLocalIP] = kMarkerText;

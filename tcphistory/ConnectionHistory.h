@@ -3,10 +3,12 @@
 // window shows the table and follows the state through HistoryObserver. UI thread only.
 #pragma once
 
+#include "tcphistory/ConnectionReader.h"
 #include "tcphistory/TcpConnections.h"
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,6 +22,9 @@ public:
     virtual ~HistoryClock() = default;
     virtual std::string dateText() = 0;
     virtual std::string timeText() = 0;
+    // The texts of another moment (a connection seen closing between two polls); now's by default.
+    virtual std::string dateTextAt(WallTime) { return dateText(); }
+    virtual std::string timeTextAt(WallTime) { return timeText(); }
 };
 
 // Told after each change, so a view can follow. Row indexes are table rows (row 0 is the title row).
@@ -34,6 +39,9 @@ public:
         (void)first;
         (void)rowCount;
     }
+    // The facts of rows changed (counters, owners); `closed` lists the rows whose connection was
+    // seen closing in this poll. Told before a clear at the limit, like rowsAppended.
+    virtual void factsChanged(const std::vector<std::size_t>& closed) { (void)closed; }
     virtual void timerSwitched(bool on) { (void)on; }
     virtual void listeningSwitched(bool on) { (void)on; }
     virtual void startTimeChanged(const std::string& text) { (void)text; }
@@ -57,13 +65,23 @@ public:
     static constexpr std::string_view kMarkerText = "LISTENING PORTS";
     static constexpr std::string_view kMarkerOn = "  ON";
 
-    // table and clock must outlive the history.
-    ConnectionHistory(TcpTable& table, HistoryClock& clock);
+    // What the history knows of a row beyond its seven texts, parallel to rows().
+    struct RowDetails {
+        bool Entry = false; // a connection or listener row, not a title, marker or empty row
+        WallTime Seen{};    // when it was written
+        ConnectionFacts Facts;
+        TcpRow Row;
+        unsigned LastPoll = 0; // the poll that last saw the connection open
+    };
+
+    // clock must outlive the history.
+    explicit ConnectionHistory(HistoryClock& clock);
 
     void setObserver(HistoryObserver* observer) { observer_ = observer; }
 
     // Cell texts are UTF-8.
     const std::vector<Row>& rows() const { return rows_; }
+    const std::vector<RowDetails>& details() const { return details_; }
     bool timerOn() const { return timerOn_; }
     bool listening() const { return listening_; }
     const std::string& startTime() const { return startTime_; }
@@ -74,16 +92,15 @@ public:
     void setListening(bool on);
     // Recording off, the table back to the lower-case titles and one empty row, switch off.
     void clear();
-    // One poll: appends every new connection, clears when the table has grown past kMaxRows.
-    void tick();
-
-    // The same poll in two halves, so the table can be read on another thread: beginTick stops the
-    // timer and returns the poll's number; the records read from the table (ReadTcpConnections)
-    // then go to endTick, which merges them and runs the timer again. A clear or a switch of the
-    // listening box in between outdates the poll: endTick then drops its records and leaves the
+    // One poll in two halves, so the table can be read on another thread: beginTick stops the
+    // timer and returns the poll's number; what a ConnectionReader read then goes to endTick,
+    // which appends every new connection (the open ones in table order, then those seen closing),
+    // updates the facts of rows already there, marks rows whose connection is gone as closed,
+    // clears when the table has grown past kMaxRows and runs the timer again. A clear or a switch
+    // of the listening box in between outdates the poll: endTick then drops it and leaves the
     // timer as the switch left it.
     unsigned beginTick();
-    void endTick(unsigned poll, const std::vector<TTcpConnStatus>& list);
+    void endTick(unsigned poll, const ConnectionPoll& read);
 
     bool IsNewConnection(const TTcpConnStatus& record) const;
 
@@ -92,21 +109,26 @@ private:
     void setTitles(const Titles& titles);
     void setStartTime();
     // Writes the empty last row and adds a fresh one beneath; returns the row written.
-    Row& appendRow();
-    void appendEntry(const TTcpConnStatus& record);
+    Row& appendRow(WallTime seen);
+    void appendEntry(const PolledConnection& connection, unsigned poll, bool closed);
+    // The history row (between the title row and the empty last row) with the record's key.
+    std::optional<std::size_t> findRow(const TTcpConnStatus& record) const;
+    bool updateFacts(std::size_t row, const PolledConnection& connection, unsigned poll);
     void appendMarker();
     void indexRow(std::size_t row);
 
-    TcpTable& table_;
     HistoryClock& clock_;
     HistoryObserver* observer_ = nullptr;
     std::vector<Row> rows_;
+    std::vector<RowDetails> details_;
+    std::vector<std::size_t> closedNow_;
     // Hash of columns 3 to 6 -> index of a history row between the title row and the empty last
     // row, so the new-connection test does not scan the table. Hits are confirmed on the row's texts.
     std::unordered_multimap<std::size_t, std::size_t> index_;
-    void merge(const std::vector<TTcpConnStatus>& list);
+    void merge(unsigned poll, const ConnectionPoll& read);
 
-    unsigned poll_ = 0; // number of the latest poll; a clear or a switch moves it on
+    WallTime recordingSince_{}; // closings seen before recording was switched on are not recorded
+    unsigned poll_ = 0;         // number of the latest poll; a clear or a switch moves it on
     bool timerOn_ = false;
     bool listening_ = false;
     std::string startTime_;

@@ -20,9 +20,15 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // What the history knows of a grid row beyond its seven texts, in one line ("Programm: curl
+    // (PID 4242) · Benutzer: alice · ..."); empty for a marker or empty row and a row without facts.
+    // The grid's tooltip and accessible description of every cell of the row.
+    QString detailsText(int gridRow) const;
+
     // Called after the history changed.
     void historyReset();
     void titlesChanged();
+    void factsChanged();
     void rowsAppended(std::size_t first, std::size_t rowCount);
 
 private:

@@ -30,3 +30,24 @@ std::string LocaleClock::timeText() {
 }
 
 } // namespace orvex
+
+namespace orvex {
+
+namespace {
+
+QDateTime localTime(WallTime time) {
+    return QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count());
+}
+
+} // namespace
+
+std::string LocaleClock::dateTextAt(WallTime time) {
+    return QLocale::system().toString(localTime(time).date(), shortDateFormat()).toStdString();
+}
+
+std::string LocaleClock::timeTextAt(WallTime time) {
+    return QLocale::system().toString(localTime(time).time(), longTimeFormat()).toStdString();
+}
+
+} // namespace orvex

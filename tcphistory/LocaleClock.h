@@ -12,6 +12,8 @@ class LocaleClock final : public HistoryClock {
 public:
     std::string dateText() override;
     std::string timeText() override;
+    std::string dateTextAt(WallTime time) override;
+    std::string timeTextAt(WallTime time) override;
 
 private:
     // Both texts change at most once a second; a tick that records thousands of rows formats once.

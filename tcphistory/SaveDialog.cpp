@@ -40,13 +40,23 @@ bool FileDialogRunner::run(QWidget* owner, TSaveDialog& dialog) {
     box.setAcceptMode(QFileDialog::AcceptSave);
     box.setFileMode(QFileDialog::AnyFile);
     box.setOption(QFileDialog::DontConfirmOverwrite);
-    box.setNameFilters(qtNameFilters(dialog.Filter));
+    const QStringList filters = qtNameFilters(dialog.Filter);
+    box.setNameFilters(filters);
     QString suffix = dialog.DefaultExt;
     if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
     box.setDefaultSuffix(suffix);
+    if (dialog.FilterIndex >= 1 && dialog.FilterIndex <= filters.size())
+        box.selectNameFilter(filters[dialog.FilterIndex - 1]);
+    // A name typed without an extension gets the one of the chosen filter ("*.csv" -> "csv").
+    QObject::connect(&box, &QFileDialog::filterSelected, &box, [&box, suffix](const QString& filter) {
+        const qsizetype star = filter.lastIndexOf(QStringLiteral("*."));
+        const qsizetype end = filter.indexOf(QLatin1Char(')'), star);
+        box.setDefaultSuffix(star < 0 ? suffix : filter.mid(star + 2, end < 0 ? -1 : end - star - 2));
+    });
     if (!dialog.FileName.isEmpty()) box.selectFile(dialog.FileName);
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
     dialog.FileName = box.selectedFiles().constFirst();
+    dialog.FilterIndex = static_cast<int>(filters.indexOf(box.selectedNameFilter())) + 1;
     return true;
 }
 

@@ -10,9 +10,10 @@ namespace orvex {
 
 // What the window sets before running the dialog, and the file name the user confirmed.
 struct TSaveDialog {
-    QString Filter;     // "description|pattern" pairs joined by "|"
-    QString DefaultExt; // appended when the typed name has no extension
-    QString FileName;   // in: proposed name; out: the confirmed name
+    QString Filter;      // "description|pattern" pairs joined by "|"
+    QString DefaultExt;  // appended when the typed name has no extension
+    QString FileName;    // in: proposed name; out: the confirmed name
+    int FilterIndex = 1; // in and out: the chosen entry of Filter, counted from 1
     // Runs the dialog modally; true when the user confirmed a name (then in FileName).
     bool Execute(QWidget* owner);
 };

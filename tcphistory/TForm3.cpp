@@ -4,7 +4,9 @@
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
 #include "controls/KeyPress.h"
+#include "controls/Notifier.h"
 #include "controls/TlxButton.h"
+#include "controls/UiThread.h"
 #include "tcphistory/HistoryGridModel.h"
 #include "tcphistory/LocaleClock.h"
 #include "tcphistory/XlsExport.h"
@@ -14,6 +16,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -24,7 +27,6 @@
 
 #include <mutex>
 #include <system_error>
-#include <thread>
 
 namespace orvex {
 
@@ -38,6 +40,9 @@ constexpr QRect kGridRect(7, 47, 688, 386);
 constexpr QRect kSaveRect(356, 444, 120, 20);
 constexpr QRect kClearRect(484, 444, 120, 20);
 constexpr QRect kCloseRect(612, 444, 75, 20);
+// Beside the check box, empty until a row with facts is current: the window opens as it always did.
+constexpr QRect kDetailsRect(160, 23, 535, 20);
+constexpr QRect kJournalRect(8, 444, 200, 20);
 constexpr int kRowHeight = 16;
 constexpr int kColumnWidths[ConnectionHistory::kColumns] = {84, 67, 161, 76, 114, 74, 105};
 constexpr int kPollIntervalMs = 500;
@@ -55,8 +60,15 @@ public:
         QStyleOptionViewItem cell = option;
         initStyleOption(&cell, index);
         const QRect text = view->style()->subElementRect(QStyle::SE_ItemViewItemText, &cell, view);
-        if (!cell.text.isEmpty() && cell.fontMetrics.horizontalAdvance(cell.text) > text.width()) {
-            QToolTip::showText(event->globalPos(), cell.text, view->viewport(), option.rect);
+        QStringList tip;
+        if (!cell.text.isEmpty() && cell.fontMetrics.horizontalAdvance(cell.text) > text.width())
+            tip << cell.text;
+        // The row's facts, the same line the details line shows.
+        if (const QString details = index.data(Qt::ToolTipRole).toString(); !details.isEmpty())
+            tip << details;
+        if (!tip.isEmpty()) {
+            QToolTip::showText(event->globalPos(), tip.join(QLatin1Char('\n')), view->viewport(),
+                               option.rect);
             return true;
         }
         QToolTip::hideText();
@@ -109,20 +121,20 @@ TlxButton* makeButton(QWidget* parent, const char* name, const QString& caption,
     return button;
 }
 
-// A read that fails finds nothing, as a failed table read does.
-void readConnections(TcpTable& table, std::vector<TTcpConnStatus>& list) {
+// A read that fails finds nothing, as a failed table read does. The first read joins the
+// broadcasts of closing connections.
+void readConnections(ConnectionReader& reader, ConnectionPoll& read) {
     try {
-        ReadTcpConnections(table, &list);
+        if (!reader.watchingClosings()) reader.watchClosings();
+        reader.read(read);
     } catch (...) {
-        list.clear();
+        read = ConnectionPoll{};
     }
 }
 
 } // namespace
 
-// The worker's way back to the window: null once the window is gone, so a read that ends after it
-// delivers nothing.
-struct TForm3::PollChannel {
+struct TForm3::Inbox {
     std::mutex mutex;
     TForm3* form = nullptr;
 };
@@ -130,7 +142,8 @@ struct TForm3::PollChannel {
 TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr<HistoryClock> clock)
     : QDialog(parent), table_(table ? std::move(table) : std::shared_ptr<TcpTable>(makeSystemTcpTable())),
       clock_(clock ? std::move(clock) : std::make_shared<LocaleClock>()),
-      history_(std::make_unique<ConnectionHistory>(*table_, *clock_)) {
+      history_(std::make_unique<ConnectionHistory>(*clock_)),
+      reader_(std::make_shared<ConnectionReader>(*table_)) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral(" TCPHistory"));
     setFont(QFont(QStringLiteral("Arial"), 8));
@@ -140,8 +153,8 @@ TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr
     buildControls();
     bindHandlers();
     history_->setObserver(this);
-    pollChannel_ = std::make_shared<PollChannel>();
-    pollChannel_->form = this;
+    inbox_ = std::make_shared<Inbox>();
+    inbox_->form = this;
     resize(kDesignWidth, kDesignHeight);
     placeControls(); // a hidden window gets its resize event only when shown
     FormCreate();
@@ -149,8 +162,8 @@ TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr
 
 TForm3::~TForm3() {
     {
-        std::lock_guard lock(pollChannel_->mutex);
-        pollChannel_->form = nullptr;
+        std::lock_guard lock(inbox_->mutex);
+        inbox_->form = nullptr;
     }
     history_->setObserver(nullptr);
     delete sgConnHist; // its model reads the history, which goes first
@@ -215,6 +228,24 @@ void TForm3::buildControls() {
     for (std::size_t column = 0; column < ConnectionHistory::kColumns; ++column)
         titles->resizeSection(static_cast<int>(column), kColumnWidths[column]);
 
+    lblDetails = new QLabel(stStart);
+    lblDetails->setObjectName(QStringLiteral("lblDetails"));
+    lblDetails->setGeometry(kDetailsRect);
+    lblDetails->setFont(verdana8());
+    lblDetails->setTextFormat(Qt::PlainText);
+    lblDetails->setAccessibleName(QStringLiteral("Verbindungsdetails"));
+    setFixedText(lblDetails);
+
+    cbJournal = new QCheckBox(QStringLiteral("Mitschnitt in Datei"), stStart);
+    cbJournal->setObjectName(QStringLiteral("cbJournal"));
+    cbJournal->setGeometry(kJournalRect);
+    cbJournal->setFont(verdana8());
+    cbJournal->setAccessibleDescription(
+        QStringLiteral("Schreibt jede Zeile der History zusätzlich in eine CSV-Datei"));
+    setFixedText(cbJournal);
+    JournalDialog.Filter = QStringLiteral("CSV (*.csv)|*.csv");
+    JournalDialog.DefaultExt = QStringLiteral(".csv");
+
     constexpr TColor kClearLight = 15790320; // red, green and blue 240
     lxButton2 =
         makeButton(stStart, "lxButton2", QStringLiteral("History speichern"), kSaveRect, clWhite, clWindow);
@@ -232,7 +263,8 @@ void TForm3::buildControls() {
     Timer->setObjectName(QStringLiteral("Timer"));
     Timer->setInterval(kPollIntervalMs);
 
-    SaveDialog1.Filter = QStringLiteral("Excel (*.xls)|*.xls");
+    SaveDialog1.Filter = QStringLiteral(
+        "Excel (*.xls)|*.xls|CSV, alle Angaben (*.csv)|*.csv|JSON Lines, alle Angaben (*.jsonl)|*.jsonl");
     SaveDialog1.DefaultExt = QStringLiteral(".xls");
 }
 
@@ -248,6 +280,9 @@ void TForm3::bindHandlers() {
     // changes of the switch are mirrored with signals blocked.
     connectGuarded(cbShowListeners, &QCheckBox::toggled, this, &TForm3::cbShowListenersClick);
     connectGuarded(Timer, &QTimer::timeout, this, &TForm3::TimerTimer);
+    connectGuarded(cbJournal, &QCheckBox::toggled, this, &TForm3::cbJournalClick);
+    connect(sgConnHist->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { showDetails(); });
 
     // The window sees keys before the control that has the focus.
     auto* preview = new KeyPressFilter(this, [this](char16_t& key) { FormKeyPress(key); });
@@ -283,7 +318,40 @@ void TForm3::Button1Click() {
 
 void TForm3::lxButton2Click() {
     if (!SaveDialog1.Execute(this)) return;
-    SaveGridAsXls(history_->rows(), QFile::encodeName(SaveDialog1.FileName).toStdString());
+    const std::string fileName = QFile::encodeName(SaveDialog1.FileName).toStdString();
+    // The typed extension decides, else the chosen filter: .xls holds the seven columns only.
+    const QString name = SaveDialog1.FileName.toLower();
+    const int format = name.endsWith(QStringLiteral(".csv"))     ? 2
+                       : name.endsWith(QStringLiteral(".jsonl")) ? 3
+                       : name.endsWith(QStringLiteral(".xls"))   ? 1
+                                                                 : SaveDialog1.FilterIndex;
+    if (format == 2)
+        SaveHistoryAsCsv(*history_, fileName);
+    else if (format == 3)
+        SaveHistoryAsJsonLines(*history_, fileName);
+    else
+        SaveGridAsXls(history_->rows(), fileName);
+}
+
+void TForm3::cbJournalClick() {
+    if (!cbJournal->isChecked()) {
+        journal_.close();
+        return;
+    }
+    const QSignalBlocker quiet(cbJournal);
+    cbJournal->setChecked(false); // until a file is open
+    if (!JournalDialog.Execute(this)) return;
+    journal_.open(QFile::encodeName(JournalDialog.FileName).toStdString());
+    cbJournal->setChecked(true);
+}
+
+void TForm3::stopJournal(const QString& message) {
+    {
+        const QSignalBlocker quiet(cbJournal);
+        cbJournal->setChecked(false);
+    }
+    // Outside the merge: the notice runs a modal loop, and the polls go on meanwhile.
+    QTimer::singleShot(0, this, [this, message] { notifier().information(this, message); });
 }
 
 void TForm3::lxButton1Click() {
@@ -299,26 +367,34 @@ void TForm3::TimerTimer() {
     polling_ = true;
     const unsigned poll = history_->beginTick();
     try {
-        std::thread([channel = pollChannel_, table = table_, poll] {
-            auto list = std::make_shared<std::vector<TTcpConnStatus>>();
-            readConnections(*table, *list);
-            std::lock_guard lock(channel->mutex);
-            if (channel->form == nullptr) return;
-            QMetaObject::invokeMethod(
-                channel->form,
-                [form = channel->form, poll, list] {
-                    form->polling_ = false;
-                    runGuarded(form, [&] { form->history_->endTick(poll, *list); });
-                },
-                Qt::QueuedConnection);
-        }).detach();
+        worker_.submit([inbox = inbox_, reader = reader_, poll] {
+            auto read = std::make_shared<ConnectionPoll>();
+            readConnections(*reader, *read);
+            std::lock_guard lock(inbox->mutex);
+            if (inbox->form == nullptr) return;
+            TForm3* form = inbox->form;
+            postToUi(form, [form, poll, read = std::move(read)] { form->pollRead(poll, *read); });
+        });
     } catch (const std::system_error&) {
         // No thread to be had: this poll reads the table here, and the timer runs on.
-        polling_ = false;
-        std::vector<TTcpConnStatus> list;
-        readConnections(*table_, list);
-        history_->endTick(poll, list);
+        ConnectionPoll read;
+        readConnections(*reader_, read);
+        pollRead(poll, read);
     }
+}
+
+void TForm3::pollRead(unsigned poll, const ConnectionPoll& read) {
+    polling_ = false;
+    runGuarded(this, [&] { history_->endTick(poll, read); });
+}
+
+void TForm3::showDetails() {
+    const QModelIndex current = sgConnHist->currentIndex();
+    const QString details = current.isValid() ? grid_->detailsText(current.row()) : QString();
+    if (lblDetails->text() == details) return;
+    lblDetails->setText(details);
+    lblDetails->setToolTip(details);
+    lblDetails->setAccessibleDescription(details);
 }
 
 void TForm3::resizeEvent(QResizeEvent* event) {
@@ -334,10 +410,13 @@ void TForm3::placeControls() {
     lxButton2->setGeometry(anchoredBottomRight(kSaveRect, size));
     sbClear->setGeometry(anchoredBottomRight(kClearRect, size));
     lxButton1->setGeometry(anchoredBottomRight(kCloseRect, size));
+    lblDetails->setGeometry(kDetailsRect.adjusted(0, 0, size.width() - kDesignWidth, 0));
+    cbJournal->setGeometry(kJournalRect.translated(0, size.height() - kDesignHeight));
 }
 
 void TForm3::historyReset() {
     grid_->historyReset();
+    showDetails();
 }
 
 void TForm3::titlesChanged() {
@@ -346,6 +425,15 @@ void TForm3::titlesChanged() {
 
 void TForm3::rowsAppended(std::size_t first, std::size_t rowCount) {
     grid_->rowsAppended(first, rowCount);
+    if (journal_.isOpen() && !journal_.append(*history_, first, rowCount - 1, {}))
+        stopJournal(QString::fromStdString(journal_.error()));
+}
+
+void TForm3::factsChanged(const std::vector<std::size_t>& closed) {
+    grid_->factsChanged();
+    showDetails();
+    if (journal_.isOpen() && !closed.empty() && !journal_.append(*history_, 0, 0, closed))
+        stopJournal(QString::fromStdString(journal_.error()));
 }
 
 void TForm3::timerSwitched(bool on) {

@@ -1,12 +1,16 @@
 // The TCP connection history window: shows the history, switches recording on and off, clears it
-// and saves it as an .xls file. Created once at start-up, shown modally from the main window's
+// and saves it as an .xls, CSV or JSON Lines file; "Mitschnitt in Datei" appends every row to a
+// CSV file as it is written. Created once at start-up, shown modally from the main window's
 // menu; closing only hides it, and recording goes on while it is hidden. Alt+S or Ctrl+S saves,
-// Alt+L clears, Escape closes. A humble view over ConnectionHistory. UI thread only; each poll
-// reads and formats the table on a worker thread, and the UI thread only merges the finished
-// records.
+// Alt+L clears, Escape closes. The facts of the current row (program, user, bytes, round trip,
+// end) show in the details line above the grid and as every cell's tooltip and accessible
+// description. A humble view over ConnectionHistory. UI thread only; the polls read and format the
+// table on one long-lived worker (SerialWorker), and the UI thread only merges the finished poll.
 #pragma once
 
+#include "platform/Threads.h"
 #include "tcphistory/ConnectionHistory.h"
+#include "tcphistory/HistoryFiles.h"
 #include "tcphistory/SaveDialog.h"
 
 #include <QDialog>
@@ -14,6 +18,7 @@
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -44,6 +49,10 @@ public:
     QPushButton* Button1 = nullptr; // leeren, never shown
     QTimer* Timer = nullptr;
     TSaveDialog SaveDialog1;
+    // Added controls.
+    QLabel* lblDetails = nullptr;   // the facts of the current row
+    QCheckBox* cbJournal = nullptr; // Mitschnitt in Datei
+    TSaveDialog JournalDialog;
 
     // Handlers.
     void FormCreate();
@@ -54,6 +63,7 @@ public:
     void lxButton1Click();
     void FormKeyPress(char16_t& key);
     void TimerTimer();
+    void cbJournalClick();
     // Whether a poll's table read is still under way (tests wait for it to end).
     bool polling() const { return polling_; }
 
@@ -62,6 +72,9 @@ protected:
 
 private:
     void buildControls();
+    void pollRead(unsigned poll, const ConnectionPoll& read);
+    void showDetails();
+    void stopJournal(const QString& message);
     void bindHandlers();
     void placeControls();
 
@@ -69,6 +82,7 @@ private:
     void historyReset() override;
     void titlesChanged() override;
     void rowsAppended(std::size_t first, std::size_t rowCount) override;
+    void factsChanged(const std::vector<std::size_t>& closed) override;
     void timerSwitched(bool on) override;
     void listeningSwitched(bool on) override;
     void startTimeChanged(const std::string& text) override;
@@ -77,9 +91,14 @@ private:
     std::shared_ptr<HistoryClock> clock_;
     std::unique_ptr<ConnectionHistory> history_;
     HistoryGridModel* grid_ = nullptr;
-    struct PollChannel;
-    std::shared_ptr<PollChannel> pollChannel_; // how a worker's records find their way back
+    std::shared_ptr<ConnectionReader> reader_; // used by the worker's tasks only
+    SerialWorker worker_;
+    // The worker's way back: the window while it lives, under its mutex, so a poll that ends after
+    // the window is gone posts nothing.
+    struct Inbox;
+    std::shared_ptr<Inbox> inbox_;
     bool polling_ = false;
+    HistoryJournal journal_;
 };
 
 } // namespace orvex

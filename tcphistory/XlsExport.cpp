@@ -112,7 +112,11 @@ std::string xlsBytes(const std::vector<ConnectionHistory::Row>& rows) {
 }
 
 bool SaveGridAsXls(const std::vector<ConnectionHistory::Row>& rows, const std::string& fileName) {
-    const std::string bytes = xlsBytes(rows);
+    saveWholeFile(xlsBytes(rows), fileName);
+    return true;
+}
+
+void saveWholeFile(const std::string& bytes, const std::string& fileName) {
     std::string temporary;
     Fd fd = createSibling(fileName, temporary);
     if (!fd.valid()) cannotCreate(fileName, errno);
@@ -124,7 +128,6 @@ bool SaveGridAsXls(const std::vector<ConnectionHistory::Row>& rows, const std::s
     if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) fail(errno);
     if (::close(fd.release()) != 0) fail(errno);
     if (::rename(temporary.c_str(), fileName.c_str()) != 0) fail(errno);
-    return true;
 }
 
 } // namespace orvex

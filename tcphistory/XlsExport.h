@@ -38,4 +38,8 @@ std::string xlsBytes(const std::vector<ConnectionHistory::Row>& rows);
 // Returns true (the window does not look at the result).
 bool SaveGridAsXls(const std::vector<ConnectionHistory::Row>& rows, const std::string& fileName);
 
+// The same way of writing for any export: bytes to fileName through a new file renamed over it;
+// throws the same Exception.
+void saveWholeFile(const std::string& bytes, const std::string& fileName);
+
 } // namespace orvex

@@ -1,5 +1,6 @@
 #include "tcphistory/ConnectionHistory.h"
 #include "tests/tcphistory/FakeTcpTable.h"
+#include "tests/tcphistory/HistoryPoll.h"
 
 #include <gtest/gtest.h>
 
@@ -42,9 +43,11 @@ Row titles(const ConnectionHistory::Titles& t) {
 struct HistoryTest : ::testing::Test {
     test::FakeTcpTable table;
     CountingClock clock;
-    ConnectionHistory history{table, clock};
+    ConnectionHistory history{clock};
+    ConnectionReader reader{table, false};
 
     void SetUp() override { history.create(); }
+    void tick() { test::pollHistory(history, reader); }
     std::size_t historyRows() const { return history.rows().size() - 2; }
     const Row& row(std::size_t i) const { return history.rows().at(i); }
 };
@@ -63,7 +66,7 @@ TEST_F(HistoryTest, CreatedStoppedWithCapitalTitlesAndOneEmptyRow) {
 
 TEST_F(HistoryTest, TickRecordsEstablishedOnlyWhileTheSwitchIsOff) {
     table.rows = {listening(135), established(50000, 2, 80), listening(445, tcpRowAddress(127, 0, 0, 1))};
-    history.tick();
+    tick();
     ASSERT_EQ(history.rows().size(), 3u);
     EXPECT_EQ(row(1),
               (Row{"D3", "T4", " 10.  0.  0.  1", "50000", " 10.  0.  0.  2", "HTTP", "established"}));
@@ -77,11 +80,11 @@ TEST_F(HistoryTest, SameKeyIsRecordedOnceAndLocalAddressIsNotPartOfIt) {
     // same connection again in the next tick, after it went away and came back.
     table.rows = {listening(135), listening(135, tcpRowAddress(127, 0, 0, 1)), established(40000, 7, 443, 1),
                   established(40000, 7, 443, 2)};
-    history.tick();
+    tick();
     table.rows.clear();
-    history.tick();
+    tick();
     table.rows = {established(40000, 7, 443, 3)};
-    history.tick();
+    tick();
     ASSERT_EQ(historyRows(), 3u);            // marker, listener, connection
     EXPECT_EQ(row(2)[2], "  0.  0.  0.  0"); // the first in table order wins
     EXPECT_EQ(row(2)[4], "...");
@@ -90,18 +93,18 @@ TEST_F(HistoryTest, SameKeyIsRecordedOnceAndLocalAddressIsNotPartOfIt) {
     // A state change makes a new key; states other than listening and established never arrive.
     table.rows = {{TcpCloseWait, tcpRowAddress(10, 0, 0, 1), tcpRowPort(40000), tcpRowAddress(10, 0, 0, 7),
                    tcpRowPort(443)}};
-    history.tick();
+    tick();
     EXPECT_EQ(historyRows(), 3u);
 }
 
 TEST_F(HistoryTest, ConnectionComesBackAfterAClear) {
     table.rows = {established(40000, 7, 443)};
-    history.tick();
-    history.tick();
+    tick();
+    tick();
     ASSERT_EQ(historyRows(), 1u);
     history.clear();
     EXPECT_EQ(row(0), titles(ConnectionHistory::kClearedTitles));
-    history.tick();
+    tick();
     ASSERT_EQ(historyRows(), 1u);
     EXPECT_EQ(row(1)[3], "40000");
 }
@@ -115,20 +118,20 @@ TEST_F(HistoryTest, AutomaticClearAboveOneThousandRows) {
         return rows;
     };
     table.rows = connections(997);
-    history.tick();
+    tick();
     ASSERT_EQ(history.rows().size(), 1000u); // title, marker, 997 entries, empty row: kept
     EXPECT_TRUE(history.listening());
 
     table.rows = connections(998);
     table.rows.push_back(listening(8080));
-    history.tick(); // 1002 rows: cleared inside the tick
+    tick(); // 1002 rows: cleared inside the tick
     ASSERT_EQ(history.rows().size(), 2u);
     EXPECT_EQ(row(0), titles(ConnectionHistory::kClearedTitles));
     EXPECT_FALSE(history.listening());
     EXPECT_TRUE(history.timerOn()); // polling goes on, now without listeners
 
     table.rows = {listening(8080), established(1234, 5, 80)};
-    history.tick();
+    tick();
     ASSERT_EQ(historyRows(), 1u);
     EXPECT_EQ(row(1)[6], "established");
 }
@@ -138,10 +141,10 @@ TEST_F(HistoryTest, ExactlyOneThousandRowsAreKeptAndOneMoreClears) {
     for (std::uint16_t i = 0; i < 998; ++i)
         rows.push_back(established(static_cast<std::uint16_t>(30000 + i), 3, 80));
     table.rows = rows;
-    history.tick();
+    tick();
     EXPECT_EQ(history.rows().size(), 1000u);
     table.rows.push_back(established(29999, 3, 80));
-    history.tick();
+    tick();
     EXPECT_EQ(history.rows().size(), 2u);
 }
 
@@ -160,14 +163,14 @@ TEST_F(HistoryTest, EverySwitchOnWritesAMarkerAndSwitchOffWritesNothing) {
                                         "listening on", "timer on", "rows 2 4"}));
     // Marker rows never match a record.
     table.rows = {listening(135)};
-    history.tick();
+    tick();
     EXPECT_EQ(historyRows(), 3u);
 }
 
 TEST_F(HistoryTest, ClearWhileRecordingStopsItAndUnsetsTheSwitch) {
     history.setListening(true);
     table.rows = {listening(22)};
-    history.tick();
+    tick();
     RecordingObserver observer;
     history.setObserver(&observer);
     history.clear();
@@ -183,7 +186,7 @@ TEST_F(HistoryTest, TickSwitchesTheTimerOffForItsDurationEvenWhenTheReadFails) {
     RecordingObserver observer;
     history.setObserver(&observer);
     table.fail = true;
-    history.tick();
+    tick();
     EXPECT_EQ(observer.events, (std::vector<std::string>{"timer off", "timer on"}));
     EXPECT_EQ(historyRows(), 1u);
 }
@@ -228,7 +231,7 @@ TEST_F(HistoryTest, IndexRecordsWhatTheScanOverEveryRowRecords) {
             expected.emplace_back();
             ++appended;
         }
-        history.tick();
+        tick();
         if (expected.size() > ConnectionHistory::kMaxRows) {
             ASSERT_EQ(history.rows().size(), 2u);
             continue;
@@ -243,8 +246,8 @@ TEST_F(HistoryTest, IndexRecordsWhatTheScanOverEveryRowRecords) {
 
 TEST_F(HistoryTest, APollOutdatedByASwitchOrAClearChangesNothing) {
     table.rows = {listening(135)};
-    std::vector<TTcpConnStatus> list;
-    ReadTcpConnections(table, &list);
+    ConnectionPoll list;
+    reader.read(list);
     for (bool clear : {false, true}) {
         history.setListening(true);
         const unsigned poll = history.beginTick();

@@ -145,8 +145,10 @@ private slots:
         QCOMPARE(form->Button1->geometry(), QRect(232, 440, 75, 25));
         QCOMPARE(form->Timer->interval(), 500);
         QVERIFY(!form->Timer->isActive());
-        QCOMPARE(form->SaveDialog1.Filter, QStringLiteral("Excel (*.xls)|*.xls"));
-        QCOMPARE(qtNameFilters(form->SaveDialog1.Filter), QStringList{"Excel (*.xls)"});
+        // The seven columns as .xls first, then every fact as CSV or JSON Lines.
+        QCOMPARE(qtNameFilters(form->SaveDialog1.Filter),
+                 (QStringList{"Excel (*.xls)", "CSV, alle Angaben (*.csv)",
+                              "JSON Lines, alle Angaben (*.jsonl)"}));
         for (QWidget* w :
              std::initializer_list<QWidget*>{form->stStart, form->cbShowListeners, form->sgConnHist,
                                              form->lxButton2, form->sbClear, form->lxButton1, form->Button1})

@@ -258,7 +258,7 @@ TEST(ProcTcpTable, ParsesRowsStatesAndMappedAddresses) {
         "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n";
     std::ofstream(dir / "tcp")
         << header << "   0: 0100007F:0277 00000000:0000 0A 00000000:00000000 00:00000000 00000000 0 0 1 1\n"
-        << "   1: 0100007F:9C40 0A01A8C0:01BB 01 00000000:00000000 00:00000000 00000000 0 0 2 1\n"
+        << "   1: 0100007F:9C40 0A01A8C0:01BB 01 00000000:00000000 00:00000000 00000000 1000 0 2 1\n"
         << "   2: 0100007F:9C41 0A01A8C0:01BB 06 00000000:00000000 00:00000000 00000000 0 0 0 1\n"
         << "   3: garbage\n"
         << "   4: 0100007F:XYZ 0A01A8C0:01BB 01 0 0 0 0\n";
@@ -273,9 +273,16 @@ TEST(ProcTcpTable, ParsesRowsStatesAndMappedAddresses) {
     std::vector<TcpRow> rows;
     ASSERT_TRUE(readTcpTableProc(rows, kAllTcpStates, dir.string()));
     const auto lo = tcpRowAddress(127, 0, 0, 1);
+    // uid and inode where the line has them (inode 0: a socket without one, such as time-wait).
+    auto owned = [](TcpRow row, std::uint32_t uid, std::uint64_t inode) {
+        row.Uid = uid;
+        row.Inode = inode;
+        return row;
+    };
     const std::vector<TcpRow> expected = {
-        {TcpListen, lo, tcpRowPort(631), 0, tcpRowPort(0)},
-        {TcpEstablished, lo, tcpRowPort(40000), tcpRowAddress(192, 168, 1, 10), tcpRowPort(443)},
+        owned({TcpListen, lo, tcpRowPort(631), 0, tcpRowPort(0)}, 0, 1),
+        owned({TcpEstablished, lo, tcpRowPort(40000), tcpRowAddress(192, 168, 1, 10), tcpRowPort(443)}, 1000,
+              2),
         {TcpTimeWait, lo, tcpRowPort(40001), tcpRowAddress(192, 168, 1, 10), tcpRowPort(443)},
         {TcpEstablished, lo, tcpRowPort(8080), lo, tcpRowPort(54321)},
         {TcpListen, lo, tcpRowPort(8081), 0, 0},

@@ -1,6 +1,7 @@
 #include "tcphistory/XlsExport.h"
 #include "platform/Exception.h"
 #include "tests/tcphistory/FakeTcpTable.h"
+#include "tests/tcphistory/HistoryPoll.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,8 @@ struct TempDir {
 TEST(XlsExport, FreshHistoryExactBytes) {
     test::FakeTcpTable table;
     FixedClock clock;
-    ConnectionHistory history(table, clock);
+    ConnectionHistory history(clock);
+    ConnectionReader reader(table, false);
     history.create();
     const std::string bytes = xlsBytes(history.rows());
 
@@ -146,14 +148,15 @@ TEST(XlsExport, RecordsRunColumnByColumnInWindows1252) {
 TEST(XlsExport, IndependentReaderSeesEveryCell) {
     test::FakeTcpTable table;
     FixedClock clock;
-    ConnectionHistory history(table, clock);
+    ConnectionHistory history(clock);
+    ConnectionReader reader(table, false);
     history.create();
     history.setListening(true);
     table.rows = {test::listening(135), test::established(50123, 20, 443)};
-    history.tick();
+    test::pollHistory(history, reader);
     clock.date = "31.12.26";
     table.rows.push_back(test::established(20, 21, 8080));
-    history.tick();
+    test::pollHistory(history, reader);
 
     TempDir dir;
     const fs::path file = dir.path / "history.xls";
@@ -257,12 +260,13 @@ TEST(XlsExport, FailuresReportTheFileAndKeepTheOldOne) {
 TEST(XlsExport, Ipv6RowsAreTextCellsForAnIndependentReader) {
     test::FakeTcpTable table;
     FixedClock clock;
-    ConnectionHistory history(table, clock);
+    ConnectionHistory history(clock);
+    ConnectionReader reader(table, false);
     history.create();
     history.setListening(true);
     table.rows = {test::listening(135), test::ipv6Row(TcpListen, {}, 22),
                   test::ipv6Row(TcpEstablished, test::kIpv6Doc, 443, test::kIpv6Loopback, 50123)};
-    history.tick();
+    test::pollHistory(history, reader);
     ASSERT_EQ(history.rows().size(), 6u); // titles, marker, three records, empty last row
 
     TempDir dir;
