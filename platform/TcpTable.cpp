@@ -107,7 +107,7 @@ struct DiagSocket {
     std::uint32_t uid = kUnknownUid;
     std::uint64_t inode = 0;
     bool hasInfo = false;
-    std::uint64_t bytesAcked = 0, bytesReceived = 0;
+    std::uint64_t bytesSent = 0, bytesAcked = 0, bytesReceived = 0;
     std::uint32_t rttUs = 0;
 };
 
@@ -116,6 +116,7 @@ struct DiagSocket {
 constexpr std::size_t kRttOffset = offsetof(tcp_info, tcpi_rtt);
 constexpr std::size_t kBytesAckedOffset = offsetof(tcp_info, tcpi_bytes_acked);
 constexpr std::size_t kBytesReceivedOffset = offsetof(tcp_info, tcpi_bytes_received);
+constexpr std::size_t kBytesSentOffset = offsetof(tcp_info, tcpi_bytes_sent);
 
 bool parseDiag(const char* payload, std::size_t length, DiagSocket& out) {
     if (length < sizeof(inet_diag_msg)) return false;
@@ -148,7 +149,10 @@ bool parseDiag(const char* payload, std::size_t length, DiagSocket& out) {
             if (size >= kBytesReceivedOffset + 8) {
                 std::memcpy(&out.bytesAcked, data + kBytesAckedOffset, 8);
                 std::memcpy(&out.bytesReceived, data + kBytesReceivedOffset, 8);
+                // Before Linux 4.19 only the acknowledged count: less the SYN, it is what was sent.
+                out.bytesSent = out.bytesAcked > 0 ? out.bytesAcked - 1 : 0;
             }
+            if (size >= kBytesSentOffset + 8) std::memcpy(&out.bytesSent, data + kBytesSentOffset, 8);
         }
         offset += RTA_ALIGN(attribute.rta_len);
     }
@@ -162,6 +166,7 @@ bool rowFromDiag(const DiagSocket& socket, TcpStateMask states, TcpRow& row) {
     row.Uid = socket.uid;
     row.Inode = socket.inode;
     row.HasInfo = socket.hasInfo;
+    row.BytesSent = socket.bytesSent;
     row.BytesAcked = socket.bytesAcked;
     row.BytesReceived = socket.bytesReceived;
     row.RttUs = socket.rttUs;

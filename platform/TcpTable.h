@@ -62,9 +62,11 @@ struct TcpRow {
     // source does not say) and its inode (0 when unknown), the key to the owning process.
     std::uint32_t Uid = kUnknownUid;
     std::uint64_t Inode = 0;
-    // Its counters, with kSocketInfo: bytes the peer acknowledged, bytes received, the smoothed
+    // Its counters, with kSocketInfo: bytes sent (retransmissions counted once more), sequence
+    // numbers the peer acknowledged (the SYN and FIN count one each), bytes received, the smoothed
     // round trip in microseconds.
     bool HasInfo = false;
+    std::uint64_t BytesSent = 0;
     std::uint64_t BytesAcked = 0;
     std::uint64_t BytesReceived = 0;
     std::uint32_t RttUs = 0;

@@ -50,6 +50,10 @@ void ConnectionReader::read(ConnectionPoll& poll) {
     poll.Open.clear();
     poll.Closed.clear();
     poll.LostClosings = 0;
+    if (watchOnRead_) {
+        watchOnRead_ = false;
+        watchClosings();
+    }
     // Closings first: a socket that closed before this read is in no table any more, and its owner
     // is still known from the last read.
     if (closings_.running()) addClosed(poll);
@@ -119,7 +123,7 @@ void ConnectionReader::fillFacts(const TcpRow& row, ConnectionFacts& facts) {
         }
     }
     facts.HasTraffic = row.HasInfo;
-    facts.BytesSent = row.BytesAcked;
+    facts.BytesSent = row.BytesSent;
     facts.BytesReceived = row.BytesReceived;
     facts.RttUs = row.RttUs;
 }

@@ -27,7 +27,7 @@ struct ConnectionFacts {
     std::uint32_t Uid = kUnknownUid;
     std::string User; // empty when the uid is unknown
     bool HasTraffic = false;
-    std::uint64_t BytesSent = 0; // acknowledged by the peer
+    std::uint64_t BytesSent = 0;
     std::uint64_t BytesReceived = 0;
     std::uint32_t RttUs = 0;        // smoothed round trip
     std::optional<WallTime> Closed; // when the connection was seen closing
@@ -58,6 +58,9 @@ public:
 
     // Starts watching for closing connections; false when the system does not report them.
     bool watchClosings();
+    // Or lets the first read start it (once: a system without the broadcasts is not asked again),
+    // so that nothing listens before anything is recorded.
+    void watchClosingsFromFirstRead(bool on) { watchOnRead_ = on; }
     bool watchingClosings() const { return closings_.running(); }
 
     void read(ConnectionPoll& poll);
@@ -78,6 +81,7 @@ private:
     std::vector<ClosedTcpSocket> closed_;
     std::vector<std::uint64_t> inodes_;
     bool walked_ = false;
+    bool watchOnRead_ = false;
 };
 
 // Texts of the facts, as the window, the files and the command line show them.

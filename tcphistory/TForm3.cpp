@@ -121,11 +121,9 @@ TlxButton* makeButton(QWidget* parent, const char* name, const QString& caption,
     return button;
 }
 
-// A read that fails finds nothing, as a failed table read does. The first read joins the
-// broadcasts of closing connections.
+// A read that fails finds nothing, as a failed table read does.
 void readConnections(ConnectionReader& reader, ConnectionPoll& read) {
     try {
-        if (!reader.watchingClosings()) reader.watchClosings();
         reader.read(read);
     } catch (...) {
         read = ConnectionPoll{};
@@ -140,7 +138,7 @@ struct TForm3::Inbox {
 };
 
 TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr<HistoryClock> clock)
-    : QDialog(parent), table_(table ? std::move(table) : std::shared_ptr<TcpTable>(makeSystemTcpTable())),
+    : QDialog(parent), table_(table ? table : std::shared_ptr<TcpTable>(makeSystemTcpTable())),
       clock_(clock ? std::move(clock) : std::make_shared<LocaleClock>()),
       history_(std::make_unique<ConnectionHistory>(*clock_)),
       reader_(std::make_shared<ConnectionReader>(*table_)) {

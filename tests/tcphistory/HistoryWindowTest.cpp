@@ -14,13 +14,19 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace orvex;
 
@@ -37,9 +43,11 @@ public:
         defaultExt = dialog.DefaultExt;
         if (answer.isEmpty()) return false;
         dialog.FileName = answer;
+        if (filterIndex != 0) dialog.FilterIndex = filterIndex;
         return true;
     }
     QString answer;
+    int filterIndex = 0;
     QString filter, defaultExt;
     int runs = 0;
 
@@ -64,6 +72,36 @@ QStringList gridTitles(QTableView* grid) {
 QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Python's csv module reads the file and prints each row as repr() of its list of fields; the
+// json module each line's object the same way (keys sorted).
+QString pythonReads(const QString& script, const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
+    python.waitForFinished();
+    return QString::fromUtf8(python.readAllStandardOutput() + python.readAllStandardError());
+}
+const QString kCsvRows = QStringLiteral(
+    "import csv, sys\nfor r in csv.reader(open(sys.argv[1], newline='', encoding='utf-8')): print(r)");
+const QString kJsonRows = QStringLiteral(
+    "import json, sys\nfor l in open(sys.argv[1], encoding='utf-8'): print(sorted(json.loads(l).items()))");
+
+// What Python prints for a list of texts.
+QString pythonList(const QStringList& fields) {
+    QStringList quoted;
+    for (const QString& f : fields)
+        quoted << QLatin1Char('\'') + f + QLatin1Char('\'');
+    return QLatin1Char('[') + quoted.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+TcpRow withFacts(TcpRow row) {
+    row.Uid = 0; // root: a user every machine knows
+    row.HasInfo = true;
+    row.BytesSent = 567;
+    row.BytesReceived = 890;
+    row.RttUs = 52;
+    return row;
 }
 
 constexpr TcpIpv6Address kLongIpv6 = {0x20, 0x01, 0x0d, 0xb8, 0x85, 0xa3, 0x12, 0x34,
@@ -335,10 +373,119 @@ private slots:
         QCOMPARE(form->history().rows().size(), rows);
     }
 
+    // The facts of the current row in the details line (empty until a row is current, so the
+    // window opens as before), in every cell's tooltip and accessible description; the journal
+    // gets each row as it is written and once more when its connection is gone, and Python's csv
+    // module reads back what the table shows.
+    void detailsLineTooltipAndJournal() {
+        QTemporaryDir dir;
+        AnsweringSaveDialog dialog;
+        const QString journal = dir.filePath(QStringLiteral("journal.csv"));
+        dialog.answer = journal;
+        QVERIFY(form->lblDetails->text().isEmpty());
+        QVERIFY(!form->cbJournal->isChecked());
+        form->cbJournal->click();
+        QVERIFY(form->cbJournal->isChecked());
+        QCOMPARE(QFile::permissions(journal) & 0x7777, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                           QFileDevice::ReadUser | QFileDevice::WriteUser);
+
+        table->rows = {withFacts(test::established(50000, 2, 80)), test::established(50001, 3, 443)};
+        form->cbShowListeners->click();
+        QTRY_COMPARE_WITH_TIMEOUT(form->sgConnHist->model()->rowCount(), 4, 3000);
+        const QString facts = QStringLiteral("Programm: nicht lesbar · Benutzer: root · gesendet: 567 Bytes "
+                                             "· empfangen: 890 Bytes · RTT: 0.052 ms");
+        form->sgConnHist->setCurrentIndex(form->sgConnHist->model()->index(1, 4));
+        QCOMPARE(form->lblDetails->text(), facts);
+        QCOMPARE(form->sgConnHist->model()->index(1, 0).data(Qt::AccessibleDescriptionRole).toString(),
+                 facts);
+        QCOMPARE(form->sgConnHist->model()->index(2, 0).data(Qt::ToolTipRole), QVariant()); // no facts known
+        form->sgConnHist->setCurrentIndex(form->sgConnHist->model()->index(0, 0));          // the marker row
+        QVERIFY(form->lblDetails->text().isEmpty());
+
+        table->rows.clear(); // both connections end
+        form->sgConnHist->setCurrentIndex(form->sgConnHist->model()->index(1, 4));
+        QTRY_VERIFY_WITH_TIMEOUT(form->lblDetails->text().contains(QStringLiteral("geschlossen: ")), 3000);
+        form->cbJournal->click(); // stops the journal
+        QVERIFY(!form->cbJournal->isChecked());
+
+        QStringList expected{
+            QStringLiteral("['event', 'date', 'time', 'local_ip', 'local_port', 'remote_ip', "
+                           "'remote_port', 'status', 'seen', 'program', 'pid', 'processes', "
+                           "'user', 'uid', 'bytes_sent', 'bytes_received', 'rtt_ms', 'closed']")};
+        const QStringList lines = pythonReads(kCsvRows, journal).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (int r = 0; r < 3; ++r)
+            QVERIFY2(lines.value(1 + r).startsWith(
+                         pythonList(QStringList{QStringLiteral("seen")} + gridRow(form->sgConnHist, r))
+                             .chopped(1)),
+                     qPrintable(lines.value(1 + r)));
+        QVERIFY2(lines.size() == 6,
+                 qPrintable(lines.join(QLatin1Char(10)))); // header, marker, two rows seen, two rows closed
+        QVERIFY(lines[4].startsWith(QStringLiteral("['closed', ")));
+        QVERIFY(lines[4].contains(QStringLiteral("'root', '0', '567', '890', '0.052', '20")));
+    }
+
+    // Beside .xls, CSV and JSON Lines with every fact: by the typed extension or the chosen filter.
+    void exportsCsvAndJsonLines() {
+        QTemporaryDir dir;
+        AnsweringSaveDialog dialog;
+        table->rows = {withFacts(test::established(50000, 2, 80))};
+        form->cbShowListeners->click();
+        QTRY_COMPARE_WITH_TIMEOUT(form->sgConnHist->model()->rowCount(), 3, 3000);
+        dialog.answer = dir.filePath(QStringLiteral("h.csv"));
+        form->lxButton2->click();
+        const QStringList csv =
+            pythonReads(kCsvRows, dialog.answer).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(csv.size(), 3);
+        QVERIFY(csv[2].startsWith(pythonList(gridRow(form->sgConnHist, 1)).chopped(1)));
+
+        dialog.answer = dir.filePath(QStringLiteral("h"));
+        dialog.filterIndex = 3; // JSON Lines chosen, no extension typed
+        form->lxButton2->click();
+        const QStringList json =
+            pythonReads(kJsonRows, dialog.answer).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(json.size(), 2);
+        QVERIFY2(json[1].contains(
+                     QStringLiteral("('bytes_received', 890), ('bytes_sent', 567), ('closed', None)")),
+                 qPrintable(json[1]));
+        QVERIFY(json[1].contains(QStringLiteral("('remote_port', 'HTTP'), ('rtt_ms', 0.052)")));
+        QVERIFY(json[0].contains(QStringLiteral("('local_ip', 'LISTENING PORTS')")));
+    }
+
+    // A journal onto a full disk stops with a message naming the file and the system's reason;
+    // recording goes on.
+    void journalOntoAFullDiskStops() {
+        if (::geteuid() != 0) QSKIP("needs root to mount a small tmpfs");
+        QTemporaryDir dir;
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", dir.path().toUtf8().constData(), "tmpfs", 0, "size=16k") != 0)
+            QSKIP("no tmpfs to be had");
+        {
+            QFile filler(dir.filePath(QStringLiteral("filler")));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'x');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
+        AnsweringSaveDialog dialog;
+        dialog.answer = dir.filePath(QStringLiteral("journal.csv"));
+        form->cbJournal->click();
+        table->rows = {test::established(50000, 2, 80)};
+        form->cbShowListeners->click();
+        QTRY_COMPARE_WITH_TIMEOUT(notices->shown.size(), std::size_t{1}, 3000);
+        QCOMPARE(notices->shown[0].text,
+                 QStringLiteral("Der Mitschnitt in \"%1\" wurde beendet: No space left on device.")
+                     .arg(dialog.answer));
+        QVERIFY(!form->cbJournal->isChecked());
+        table->rows.push_back(test::established(50001, 2, 80));
+        QTRY_COMPARE_WITH_TIMEOUT(form->sgConnHist->model()->rowCount(), 4, 3000);
+        ::umount2(dir.path().toUtf8().constData(), MNT_DETACH);
+    }
+
     void screenshotWithRows() {
         table->rows = {test::listening(135),
                        test::listening(80, tcpRowAddress(127, 0, 0, 1)),
-                       test::established(50000, 2, 443),
+                       withFacts(test::established(50000, 2, 443)),
                        test::established(50001, 3, 8080),
                        test::established(20, 4, 51234),
                        test::ipv6Row(TcpEstablished, kLongIpv6, 50002, test::kIpv6Loopback, 80)};
@@ -347,6 +494,8 @@ private slots:
         QTRY_VERIFY(!form->polling());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->sgConnHist->setCurrentIndex(form->sgConnHist->model()->index(3, 0)); // the row with facts
+        QVERIFY(!form->lblDetails->text().isEmpty());
         QVERIFY(!test::saveScreenshot(form.get(), QStringLiteral("TForm3")).isEmpty());
 
         // The long IPv6 address is cut off in its cell and shows whole as a tooltip; a cell whose
