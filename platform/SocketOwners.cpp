@@ -64,25 +64,27 @@ std::string processName(int procFd, const char* pid) {
 SocketOwners::SocketOwners(std::string procDir) : procDir_(std::move(procDir)) {}
 
 bool SocketOwners::update(const std::vector<std::uint64_t>& inodes) {
-    std::unordered_map<std::uint64_t, SocketOwner> current;
-    current.reserve(inodes.size());
-    std::unordered_map<std::uint64_t, SocketOwner> wanted;
+    // Marks every listed inode with this update's number; only new ones are searched for. A poll in
+    // which nothing changed costs one lookup per socket.
+    ++update_;
+    std::unordered_map<std::uint64_t, SocketOwner*> wanted;
+    std::size_t listed = 0;
     for (std::uint64_t inode : inodes) {
         if (inode == 0) continue;
-        if (auto known = owners_.find(inode); known != owners_.end())
-            current.emplace(inode, std::move(known->second));
-        else
-            wanted.emplace(inode, SocketOwner{});
+        auto [entry, added] = owners_.try_emplace(inode);
+        if (entry->second.Update != update_) ++listed;
+        entry->second.Update = update_;
+        if (added) wanted.emplace(inode, &entry->second);
     }
-    const bool walked = !wanted.empty();
-    if (walked) walk(wanted);
-    for (auto& [inode, owner] : wanted)
-        current.emplace(inode, std::move(owner));
-    owners_ = std::move(current);
-    return walked;
+    if (!wanted.empty()) walk(wanted);
+    // Sockets that are gone are forgotten, so an inode number the kernel hands out again is
+    // searched afresh.
+    if (owners_.size() > listed)
+        std::erase_if(owners_, [this](const auto& entry) { return entry.second.Update != update_; });
+    return !wanted.empty();
 }
 
-void SocketOwners::walk(std::unordered_map<std::uint64_t, SocketOwner>& wanted) const {
+void SocketOwners::walk(std::unordered_map<std::uint64_t, SocketOwner*>& wanted) const {
     Fd proc(::open(procDir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!proc.valid()) return;
     Dir processes(::fdopendir(::dup(proc.get())));
@@ -105,7 +107,7 @@ void SocketOwners::walk(std::unordered_map<std::uint64_t, SocketOwner>& wanted) 
             if (inode == 0) continue;
             const auto hit = wanted.find(inode);
             if (hit == wanted.end()) continue;
-            SocketOwner& owner = hit->second;
+            SocketOwner& owner = *hit->second;
             const int pid = pidOf(process->d_name);
             if (owner.Pid == pid) continue; // the same socket under two descriptors
             if (owner.Pid == 0) {

@@ -16,6 +16,7 @@ struct SocketOwner {
     std::string Program; // the process name (/proc/PID/comm)
     int Pid = 0;
     int OtherProcesses = 0; // further processes that hold the same socket
+    unsigned Update = 0;    // the last update that listed the inode
 };
 
 class SocketOwners {
@@ -35,9 +36,10 @@ public:
     const std::string& userName(std::uint32_t uid);
 
 private:
-    void walk(std::unordered_map<std::uint64_t, SocketOwner>& wanted) const;
+    void walk(std::unordered_map<std::uint64_t, SocketOwner*>& wanted) const;
 
     std::string procDir_;
+    unsigned update_ = 0;
     // Every inode of the last update: its owner, or an empty one (Pid 0) when none was found.
     std::unordered_map<std::uint64_t, SocketOwner> owners_;
     std::unordered_map<std::uint32_t, std::string> users_;

@@ -365,7 +365,8 @@ void TForm3::TimerTimer() {
     polling_ = true;
     const unsigned poll = history_->beginTick();
     try {
-        worker_.submit([inbox = inbox_, reader = reader_, poll] {
+        // The task keeps the table the reader reads alive, also past the window.
+        worker_.submit([inbox = inbox_, reader = reader_, table = table_, poll] {
             auto read = std::make_shared<ConnectionPoll>();
             readConnections(*reader, *read);
             std::lock_guard lock(inbox->mutex);
