@@ -17,7 +17,7 @@ started=$(date +%s)
 
 "$here/scripts/setup.sh"
 BUILD_TARGETS="orvex bench_launch bench_http_get bench_ping_loop bench_history_tick bench_hold_connections \
-bench_bare_window bench_main_window" \
+bench_bare_window bench_main_window bench_route_gap" \
     "$here/scripts/build.sh" build/bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_TESTS=OFF -DORVEX_BUILD_BENCH=ON
 bin=build/bench/bench
 [ -x "$bin/bench_main_window" ] || echo "(Google Benchmark missing: no in-process figures)"
@@ -85,6 +85,9 @@ launch --title "ping 127.0.0.1, per exchange (1000 back to back)" --target "≤ 
     --side orvex 1000 -- "$bin/bench_ping_loop" 127.0.0.1 1000 \
     --side ping 1000 -- ping -c 1000 -i 0 127.0.0.1 \
     --side ping-f 1000 -- ping -f -c 1000 127.0.0.1
+
+# --- Route: per probe beside mtr on a namespace path; the route window's event-loop gap.
+BIN="$bin" ROWS="$rows" ROUNDS="$rounds" bench/route.sh
 
 # --- Connection history: 10,000 established loopback connections held by a helper process (both
 # ends: 20,000 rows); the window's tick (read, format, test, append, automatic clear) per tick,

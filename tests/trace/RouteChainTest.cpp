@@ -166,6 +166,19 @@ TEST(RouteChain, LossOnOneLinkAndASilentRouter) {
     EXPECT_NE(text.text.find("Ziel erreicht."), std::string::npos) << text.text;
 }
 
+// Router 2 keeps the kernel's ICMP rate limit: with a probe every 10 ms most of its time-exceeded
+// answers are held back, while the target loses nothing. The report marks that hop as likely rate
+// limiting, the others not.
+TEST(RouteChain, RateLimitingRouterIsMarked) {
+    Chain chain("ratelimit=2");
+    SKIP_WITHOUT(chain);
+    const Output ours = chain.orvex("--route 10.201.4.2 --rounds 60 --interval 10 -n");
+    EXPECT_EQ(ours.status, 0) << ours.text;
+    const auto notes = matches(ours.text, R"(\n +([0-9]+)\. .*  Ratenbegrenzung wahrscheinlich\n)");
+    EXPECT_EQ(notes, std::vector<std::string>{"2"}) << ours.text;
+    EXPECT_NE(ours.text.find(" 0.0 %    60 "), std::string::npos) << ours.text;
+}
+
 // The r3-t link holds each packet 20 ms each way (tun_link): the target's round trip is 40 ms plus
 // little, the routers' stay far below it. Also as nobody, whose datagram sockets time the same.
 TEST(RouteChain, RoundTripFollowsTheDelayOfOneLink) {
@@ -188,10 +201,23 @@ TEST(RouteChain, RoundTripFollowsTheDelayOfOneLink) {
 }
 
 // A target behind the path that nothing answers: exit 1, the report ends after the last router
-// with one silent hop.
+// with one silent hop. A network router 1 reports unreachable: the route ends at router 1 with
+// the note, and the port check says "unerreichbar", for IPv4 and IPv6.
 TEST(RouteChain, UnreachedTarget) {
     Chain chain("");
     SKIP_WITHOUT(chain);
+    for (const char* host : {"10.201.99.1", "fd20:99::1"}) {
+        SCOPED_TRACE(host);
+        const Output route = chain.orvex(std::string("--route ") + host + " --rounds 2 --interval 20 -n");
+        EXPECT_EQ(route.status, 1) << route.text;
+        EXPECT_NE(route.text.find("  Ziel unerreichbar\nZiel nicht erreicht.\n"), std::string::npos)
+            << route.text;
+        EXPECT_EQ(matches(route.text, R"(\n +([0-9]+)\. )").size(), 1u) << route.text;
+        const Output port = chain.orvex(std::string("--port ") + host + " 80 --count 2 --json");
+        EXPECT_EQ(port.status, 1) << port.text;
+        EXPECT_EQ(port.text, "[{\"port\": 80, \"state\": \"unreachable\", \"sent\": 2, \"answered\": 0, "
+                             "\"avg_ms\": null}]\n");
+    }
     const Output gone = chain.orvex("--route 10.201.4.99 --rounds 2 --interval 20 --json -n");
     EXPECT_EQ(gone.status, 1) << gone.text;
     EXPECT_EQ(ourHops(gone.text),

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# route-chain.sh up NAME [loss=PCT] [silent=N] [delay=MS] [pinggroups=all|none]
+# route-chain.sh up NAME [loss=PCT] [silent=N] [ratelimit=N] [delay=MS] [pinggroups=all|none]
 # route-chain.sh down NAME
 # A path of five network namespaces for the route tracer's tests, as root:
 #   NAME-c (client) - NAME-r1 - NAME-r2 - NAME-r3 - NAME-t (target)
 # Links, each with IPv4 and IPv6 (the lower address on the router side, .2/::2 beyond it):
 #   c-r1 10.201.1.0/24 fd20:1::/64, r1-r2 10.201.2.0/24 fd20:2::/64, r2-r3 10.201.3.0/24
 #   fd20:3::/64, r3-t 10.201.4.0/24 fd20:4::/64; the target is 10.201.4.2 and fd20:4::2.
-# The routers answer without ICMP rate limits. Options:
+# Router 1 answers 10.201.99.0/24 and fd20:99::/64 with "destination unreachable". The routers
+# answer without ICMP rate limits. Options:
 #   loss=PCT      r2 drops PCT % of the packets it forwards towards r3 (nft numgen random)
 #   silent=N      router N sends no time-exceeded messages (nft drop in its output hook)
+#   ratelimit=N   router N keeps the kernel's ICMP rate limit (about one error a second per
+#                 destination after a burst of six)
 #   delay=MS      the r3-t link is a pair of tun devices joined by tun-link (this folder), which
 #                 holds every packet MS ms in each direction (the kernel here has no netem);
 #                 TUN_LINK names the helper's binary
@@ -30,10 +33,10 @@ fi
     echo "skipped: needs root, iproute2 and nftables"
     exit 77
 }
-loss=0 silent=0 delay=0 pinggroups=all
+loss=0 silent=0 ratelimit=0 delay=0 pinggroups=all
 for option in "$@"; do
     case $option in
-    loss=* | silent=* | delay=* | pinggroups=*) eval "${option%%=*}=\${option#*=}" ;;
+    loss=* | silent=* | ratelimit=* | delay=* | pinggroups=*) eval "${option%%=*}=\${option#*=}" ;;
     *) echo "unknown option $option" >&2; exit 2 ;;
     esac
 done
@@ -45,6 +48,7 @@ for n in $nodes; do
         net.ipv6.icmp.ratelimit=0 net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.default.rp_filter=0
 done
 on c sysctl -qw net.ipv4.ip_forward=0 net.ipv6.conf.all.forwarding=0
+if [ "$ratelimit" -gt 0 ]; then on r$ratelimit sysctl -qw net.ipv4.icmp_ratelimit=1000 net.ipv6.icmp.ratelimit=1000; fi
 if [ "$pinggroups" = all ]; then
     on c sysctl -qw net.ipv4.ping_group_range="0 2147483647"
 else
@@ -81,6 +85,8 @@ fi
 on c ip route add default via 10.201.1.1
 on c ip -6 route add default via fd20:1::1
 on r1 ip route add default via 10.201.2.2
+on r1 ip route add unreachable 10.201.99.0/24
+on r1 ip -6 route add unreachable fd20:99::/64
 on r1 ip -6 route add default via fd20:2::2
 on r2 ip route add 10.201.1.0/24 via 10.201.2.1
 on r2 ip -6 route add fd20:1::/64 via fd20:2::1
