@@ -80,14 +80,30 @@ void RouteTrace::settle(std::uint16_t tag, const ProbeAnswer* answer) {
         }
     }
     if (probe.hop > lastHop_) return;
-    HopStats& hop = hops_[static_cast<std::size_t>(probe.hop - 1)];
-    if (answer == nullptr) {
-        ++hop.lost;
-        return;
+    Settled outcome{probe.hop, answer != nullptr, ProbeAnswerKind::HopExpired, {}, 0};
+    if (answer != nullptr) {
+        outcome.kind = answer->kind;
+        outcome.from = answer->from;
+        outcome.ms = std::chrono::duration<double, std::milli>(answer->at - probe.sentAt).count();
     }
-    hop.address = answer->from;
-    hop.unreachable = answer->kind == ProbeAnswerKind::Unreachable;
-    hop.answered(std::chrono::duration<double, std::milli>(answer->at - probe.sentAt).count());
+    settled_[probe.round].push_back(std::move(outcome));
+}
+
+void RouteTrace::apply(int round) {
+    const auto it = settled_.find(round);
+    if (it == settled_.end()) return;
+    for (const Settled& outcome : it->second) {
+        if (outcome.hop > lastHop_) continue; // beyond the end found later in the round
+        HopStats& hop = hops_[static_cast<std::size_t>(outcome.hop - 1)];
+        if (!outcome.answered) {
+            ++hop.lost;
+            continue;
+        }
+        hop.address = outcome.from;
+        hop.unreachable = outcome.kind == ProbeAnswerKind::Unreachable;
+        hop.answered(outcome.ms);
+    }
+    settled_.erase(it);
 }
 
 void RouteTrace::run(const std::function<bool()>& stopRequested,
@@ -117,6 +133,7 @@ void RouteTrace::run(const std::function<bool()>& stopRequested,
             settle(tag, nullptr);
         }
         while (!unsettled_.empty() && unsettled_.begin()->second == 0) {
+            apply(unsettled_.begin()->first);
             unsettled_.erase(unsettled_.begin());
             ++roundsSettled_;
             if (onRound) onRound(snapshot());

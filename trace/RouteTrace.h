@@ -63,7 +63,8 @@ public:
     RouteTrace(std::string host, std::unique_ptr<ProbeSocket> socket, RouteOptions options);
 
     // Runs rounds until options.rounds have settled or stopRequested() says so; it is asked at
-    // least every 50 ms. After every settled round onRound gets the figures so far. A failed send
+    // least every 50 ms, and a stop returns at once. The figures take in whole rounds only: after
+    // every settled round (all its probes answered or timed out) onRound gets them. A failed send
     // (no route, for instance) counts the probe as lost.
     void run(const std::function<bool()>& stopRequested,
              const std::function<void(const RouteSnapshot&)>& onRound);
@@ -81,6 +82,7 @@ private:
     void sendRound(Clock::time_point now);
     void settle(std::uint16_t tag, const ProbeAnswer* answer);
     void endPathAt(int hop);
+    void apply(int round);
 
     std::string host_;
     std::unique_ptr<ProbeSocket> socket_;
@@ -92,6 +94,16 @@ private:
     std::unordered_map<std::uint16_t, Probe> pending_;
     std::deque<std::pair<std::uint16_t, Clock::time_point>> order_; // tags by send time
     std::map<int, int> unsettled_;                                  // round -> probes not yet settled
+    struct Settled {
+        int hop;
+        bool answered;
+        ProbeAnswerKind kind;
+        std::string from;
+        double ms;
+    };
+    // A probe's outcome waits until its whole round has settled; then every hop gets its outcome
+    // of that round at once, so all hops always show the same rounds.
+    std::map<int, std::vector<Settled>> settled_; // round -> outcomes of its settled probes
     int roundsStarted_ = 0;
     int roundsSettled_ = 0;
     std::uint64_t probesSent_ = 0;
