@@ -11,17 +11,14 @@ const std::vector<CommandLineMode>& commandLineModes() {
         kConnectionsMode,
         {"--route",
          "  --route HOST [--rounds N] [--interval MS] [--numeric] [--json]\n"
-         "      verfolgt die Route zu HOST N Runden lang (Vorgabe 10, eine Runde je Sekunde) und zeigt je "
-         "Hop\n"
-         "      Adresse, Name, Verlust und Antwortzeiten; --numeric ohne Namen; Rückgabewert 0, wenn das "
-         "Ziel\n"
-         "      antwortet\n\n",
+         "      verfolgt die Route zu HOST N Runden lang (Vorgabe 10, eine Runde je Sekunde)\n"
+         "      und zeigt je Hop Adresse, Name, Verlust und Antwortzeiten; --numeric ohne Namen;\n"
+         "      Rückgabewert 0, wenn das Ziel antwortet\n\n",
          runRouteCommand},
         {"--port",
          "  --port HOST PORT[-PORT][,PORT...] [--count N] [--timeout MS] [--json]\n"
-         "      prüft die TCP-Ports von HOST (bis 1024), N Verbindungsversuche je Port (Vorgabe 3), "
-         "Zeitlimit\n"
-         "      MS (Vorgabe 2000); Rückgabewert 0, wenn ein Port offen ist\n\n",
+         "      prüft die TCP-Ports von HOST (bis 1024), N Verbindungsversuche je Port (Vorgabe 3),\n"
+         "      Zeitlimit MS (Vorgabe 2000); Rückgabewert 0, wenn ein Port offen ist\n\n",
          runPortCommand},
     };
     return modes;
