@@ -23,6 +23,9 @@ inline constexpr const char* kUndefinedSituation = "Undefined situation";
 inline constexpr const char* kChunkStarted = "Chunk gestartet";
 inline constexpr const char* kHeadersTooLarge = "Die Kopfzeilen der Antwort sind zu groß.";
 inline constexpr const char* kBodyTooLarge = "Die Antwort des Servers ist zu groß.";
+inline constexpr const char* kChunkFraming = "Ungültige Chunk-Kodierung in der Antwort des Servers.";
+inline constexpr const char* kControlCharacterInUrl =
+    "Die Adresse enthält Steuerzeichen (etwa einen Zeilenumbruch); es wurde nichts gesendet.";
 } // namespace nxtext
 
 // The close of the peer while bytes are still owed.
@@ -71,6 +74,13 @@ public:
 class ENxInvalidChunkSize : public ENxException {
 public:
     explicit ENxInvalidChunkSize(const std::string& sizeLine);
+};
+
+// A chunked body whose framing breaks the rules: a size line beyond its limit, a chunk not ended by
+// CR LF, or more framing (size lines, extensions, trailers) than its body can account for.
+class ENxChunkFraming : public ENxException {
+public:
+    ENxChunkFraming() : ENxException(nxtext::kChunkFraming) {}
 };
 
 class ENxProtocolReplyError : public ENxException {

@@ -145,39 +145,98 @@ void TNxCookieRFC2965::LoadAttribute(const Attribute& a) {
     }
 }
 
-void TNxCookieList::Put(std::unique_ptr<TNxNetscapeCookie> cookie) {
+std::uint64_t TNxCookieList::Put(std::unique_ptr<TNxNetscapeCookie> cookie) {
     for (auto& c : Cookies)
         if (sameText(c->CookieName, cookie->CookieName)) {
+            const std::uint64_t replaced = c->Stamp;
             c = std::move(cookie);
-            return;
+            return replaced;
         }
     Cookies.push_back(std::move(cookie));
+    return 0;
 }
 
-std::size_t TNxCookieList::RemoveIf(const std::function<bool(const TNxNetscapeCookie&)>& expired) {
-    const std::size_t before = Cookies.size();
-    std::erase_if(Cookies, [&](const auto& c) { return expired(*c); });
-    return before - Cookies.size();
+std::vector<std::uint64_t>
+TNxCookieList::RemoveIf(const std::function<bool(const TNxNetscapeCookie&)>& expired) {
+    std::vector<std::uint64_t> stamps;
+    std::erase_if(Cookies, [&](const auto& c) {
+        if (!expired(*c)) return false;
+        stamps.push_back(c->Stamp);
+        return true;
+    });
+    return stamps;
 }
 
 TNxCookieList* TNxCookies::FindDomain(std::string_view domain) {
-    for (auto& e : Domains)
-        if (sameText(e.Domain, domain)) return &e.List;
-    return nullptr;
+    const auto found = domains_.find(upperCase(domain));
+    return found == domains_.end() ? nullptr : &found->second.List;
 }
 
-TNxCookieList& TNxCookies::DomainList(const std::string& domain) {
-    if (TNxCookieList* list = FindDomain(domain)) return *list;
-    Domains.push_back({domain, {}});
-    return Domains.back().List;
+const TNxCookies::DomainEntry* TNxCookies::FindEntry(std::string_view domain) const {
+    const auto found = domains_.find(upperCase(domain));
+    return found == domains_.end() ? nullptr : &found->second;
+}
+
+void TNxCookies::Forget(const std::string& key, DomainEntry& entry,
+                        const std::vector<std::uint64_t>& stamps) {
+    for (const std::uint64_t stamp : stamps)
+        byAge_.erase(stamp);
+    if (entry.List.Count() == 0) domains_.erase(key);
+}
+
+void TNxCookies::File(std::unique_ptr<TNxNetscapeCookie> cookie, UnixSeconds now) {
+    std::string key = upperCase(cookie->Domain);
+    auto [at, added] = domains_.try_emplace(key);
+    DomainEntry& entry = at->second;
+    if (added) {
+        entry.Domain = cookie->Domain;
+        entry.Order = nextOrder_++;
+    }
+    const std::uint64_t stamp = cookie->Stamp = nextStamp_++;
+    if (const std::uint64_t replaced = entry.List.Put(std::move(cookie))) byAge_.erase(replaced);
+    byAge_.emplace(stamp, key);
+    if (entry.List.Count() > TNxCookieManager::kMaxCookiesPerDomain) {
+        std::vector<std::uint64_t> gone =
+            entry.List.RemoveIf([now](const TNxNetscapeCookie& c) { return c.IsExpired(now); });
+        if (gone.empty()) {
+            auto& cookies = entry.List.Cookies;
+            const auto oldest =
+                std::min_element(cookies.begin(), cookies.end(),
+                                 [](const auto& a, const auto& b) { return a->Stamp < b->Stamp; });
+            gone.push_back((*oldest)->Stamp);
+            cookies.erase(oldest);
+        }
+        Forget(key, entry, gone);
+    }
+    while (byAge_.size() > TNxCookieManager::kMaxCookies)
+        EvictOldest();
+}
+
+void TNxCookies::EvictOldest() {
+    const auto [stamp, key] = *byAge_.begin();
+    byAge_.erase(byAge_.begin());
+    const auto found = domains_.find(key);
+    if (found == domains_.end()) return;
+    std::erase_if(found->second.List.Cookies, [stamp](const auto& c) { return c->Stamp == stamp; });
+    if (found->second.List.Count() == 0) domains_.erase(found);
+}
+
+void TNxCookies::Expire(std::string_view domain, UnixSeconds now) {
+    const std::string key = upperCase(domain);
+    const auto found = domains_.find(key);
+    if (found == domains_.end()) return;
+    Forget(key, found->second,
+           found->second.List.RemoveIf([now](const TNxNetscapeCookie& c) { return c.IsExpired(now); }));
 }
 
 std::size_t TNxCookies::Count() const {
     std::shared_lock lock(Lock);
-    std::size_t n = 0;
-    for (const auto& e : Domains)
-        n += e.List.Count();
-    return n;
+    return byAge_.size();
+}
+
+std::size_t TNxCookies::DomainCount() const {
+    std::shared_lock lock(Lock);
+    return domains_.size();
 }
 
 bool TNxCookieManager::IsValidDomain(const std::string& domain, const std::string& host) {
@@ -203,50 +262,81 @@ bool TNxCookieManager::DomainMatches(const std::string& domain, const std::strin
 bool TNxCookieManager::Accept(std::unique_ptr<TNxNetscapeCookie> cookie, const std::string& host) {
     if (cookie->Domain.empty()) cookie->Domain = host;
     if (!IsValidDomain(cookie->Domain, host)) return false;
+    const UnixSeconds now = Now();
     std::unique_lock lock(CookieCollection.Lock);
-    CookieCollection.DomainList(cookie->Domain).Put(std::move(cookie));
+    CookieCollection.File(std::move(cookie), now);
     return true;
 }
 
 bool TNxCookieManager::AddCookie(std::string_view setCookieValue, const std::string& host) {
+    if (setCookieValue.size() > kMaxCookieBytes) return false;
     auto cookie = std::make_unique<TNxCookieRFC2109>();
     cookie->ParseValue(setCookieValue, Now());
     return Accept(std::move(cookie), host);
 }
 
 bool TNxCookieManager::AddCookie2(std::string_view setCookie2Value, const std::string& host) {
+    if (setCookie2Value.size() > kMaxCookieBytes) return false;
     auto cookie = std::make_unique<TNxCookieRFC2965>();
     cookie->ParseValue(setCookie2Value, Now());
     return Accept(std::move(cookie), host);
 }
 
+namespace {
+
+// The stored domains that can match host: the host itself and every suffix of it that starts a
+// label, with and without the dot before it; an address only itself.
+std::vector<std::string> candidateDomains(const std::string& host) {
+    std::vector<std::string> domains{host};
+    if (isDottedIPv4(host)) return domains;
+    for (std::size_t i = 1; i < host.size(); ++i)
+        if (host[i] == '.' || host[i - 1] == '.') domains.push_back(host.substr(i));
+    std::erase_if(domains, [&](const std::string& d) { return !TNxCookieManager::DomainMatches(d, host); });
+    return domains;
+}
+
+} // namespace
+
 std::string TNxCookieManager::GenerateCookieList(const std::string& host, const std::string& path) {
     const UnixSeconds now = Now();
+    const std::vector<std::string> domains = candidateDomains(host);
     {
         std::unique_lock lock(CookieCollection.Lock);
-        for (auto& e : CookieCollection.Domains)
-            e.List.RemoveIf([now](const TNxNetscapeCookie& c) { return c.IsExpired(now); });
+        for (const std::string& d : domains)
+            CookieCollection.Expire(d, now);
     }
-    std::vector<const TNxNetscapeCookie*> selected;
-    {
-        std::shared_lock lock(CookieCollection.Lock);
-        for (const auto& e : CookieCollection.Domains) {
-            if (!DomainMatches(e.Domain, host)) continue;
-            for (const auto& c : e.List.Cookies) {
-                if (c->Path.empty() || c->Secure || c->Value.empty()) continue;
-                if (path.compare(0, c->Path.size(), c->Path) != 0) continue;
-                selected.push_back(c.get());
-            }
+    struct Selected {
+        const TNxNetscapeCookie* cookie;
+        std::uint64_t domainOrder;
+        std::size_t position;
+    };
+    std::vector<Selected> selected;
+    std::shared_lock lock(CookieCollection.Lock);
+    for (const std::string& d : domains) {
+        const TNxCookies::DomainEntry* entry = CookieCollection.FindEntry(d);
+        if (!entry) continue;
+        const auto& cookies = entry->List.Cookies;
+        for (std::size_t i = 0; i < cookies.size(); ++i) {
+            const TNxNetscapeCookie& c = *cookies[i];
+            if (c.Path.empty() || c.Secure || c.Value.empty()) continue;
+            if (path.compare(0, c.Path.size(), c.Path) != 0) continue;
+            selected.push_back({&c, entry->Order, i});
         }
-        std::stable_sort(selected.begin(), selected.end(),
-                         [](const auto* a, const auto* b) { return compareText(a->Path, b->Path) > 0; });
-        std::string line;
-        for (const auto* c : selected) {
-            if (!line.empty()) line += "; ";
-            line += c->CookieText();
-        }
-        return line;
     }
+    // Descending by path; cookies of one path in the order their domains and they were filed.
+    std::sort(selected.begin(), selected.end(), [](const Selected& a, const Selected& b) {
+        if (const int byPath = compareText(a.cookie->Path, b.cookie->Path); byPath != 0) return byPath > 0;
+        if (a.domainOrder != b.domainOrder) return a.domainOrder < b.domainOrder;
+        return a.position < b.position;
+    });
+    std::string line;
+    for (const Selected& s : selected) {
+        const std::string text = s.cookie->CookieText();
+        if (line.size() + 2 + text.size() > kMaxCookieLine) break;
+        if (!line.empty()) line += "; ";
+        line += text;
+    }
+    return line;
 }
 
 } // namespace orvex

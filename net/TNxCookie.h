@@ -1,16 +1,24 @@
 // The client's cookie store. A store belongs to one HTTP client and lives as long as it; the
 // index is guarded by a reader/writer lock, so selecting may run beside other readers while
 // adding and expiring take it alone.
+//
+// Bounded as browsers bound theirs, so that a server cannot make each request slower and larger
+// without end: a cookie of more than kMaxCookieBytes is dropped, a domain keeps kMaxCookiesPerDomain
+// and the store kMaxCookies (an expired one goes first, then the one set longest ago), and a
+// "Cookie" line stops short of kMaxCookieLine bytes. A request asks only the domains its host can
+// match (the host and its suffixes on label boundaries), never every cookie.
 #pragma once
 
 #include "net/InternetDate.h"
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace orvex {
@@ -38,6 +46,7 @@ public:
     std::int64_t MaxAge = -1;
     std::string Version;
     std::string Comment;
+    std::uint64_t Stamp = 0; // when the store filed it: higher is newer
 
 protected:
     struct Attribute {
@@ -78,29 +87,46 @@ private:
 // The cookies of one domain, keyed by name without regard to case, in insertion order.
 class TNxCookieList {
 public:
-    // Replaces a cookie of the same name, or appends.
-    void Put(std::unique_ptr<TNxNetscapeCookie> cookie);
-    // Deletes the cookies for which `expired` holds; returns how many went.
-    std::size_t RemoveIf(const std::function<bool(const TNxNetscapeCookie&)>& expired);
+    // Replaces a cookie of the same name, or appends. Returns the replaced cookie's stamp, or 0.
+    std::uint64_t Put(std::unique_ptr<TNxNetscapeCookie> cookie);
+    // Deletes the cookies for which `expired` holds; returns their stamps.
+    std::vector<std::uint64_t> RemoveIf(const std::function<bool(const TNxNetscapeCookie&)>& expired);
     std::size_t Count() const { return Cookies.size(); }
 
     std::vector<std::unique_ptr<TNxNetscapeCookie>> Cookies;
 };
 
-// Every cookie, indexed by domain (insertion order, looked up without regard to case).
+// Every cookie, indexed by domain (looked up without regard to case), and by age for eviction.
 class TNxCookies {
 public:
     struct DomainEntry {
         std::string Domain;
+        std::uint64_t Order = 0; // domains in the order they were first filed
         TNxCookieList List;
     };
 
+    // The caller holds Lock.
     TNxCookieList* FindDomain(std::string_view domain);
-    TNxCookieList& DomainList(const std::string& domain); // creates the entry when missing
-    std::size_t Count() const;
+    const DomainEntry* FindEntry(std::string_view domain) const;
+    // Files a cookie under its domain, replacing one of the same name, and evicts down to the
+    // bounds. The caller holds Lock for writing.
+    void File(std::unique_ptr<TNxNetscapeCookie> cookie, UnixSeconds now);
+    // Deletes the expired cookies of a domain. The caller holds Lock for writing.
+    void Expire(std::string_view domain, UnixSeconds now);
 
-    std::vector<DomainEntry> Domains;
+    std::size_t Count() const;
+    std::size_t DomainCount() const;
+
     mutable std::shared_mutex Lock;
+
+private:
+    void Forget(const std::string& key, DomainEntry& entry, const std::vector<std::uint64_t>& stamps);
+    void EvictOldest();
+
+    std::unordered_map<std::string, DomainEntry> domains_; // by the domain in lower case
+    std::map<std::uint64_t, std::string> byAge_;           // stamp -> domain key, oldest first
+    std::uint64_t nextStamp_ = 1;
+    std::uint64_t nextOrder_ = 1;
 };
 
 class TNxCookieManager {
@@ -118,6 +144,11 @@ public:
     static bool IsValidDomain(const std::string& domain, const std::string& host);
     // Whether a stored domain applies to a request host: equal, or a suffix on a label boundary.
     static bool DomainMatches(const std::string& domain, const std::string& host);
+
+    static constexpr std::size_t kMaxCookieBytes = 4096;
+    static constexpr std::size_t kMaxCookiesPerDomain = 50;
+    static constexpr std::size_t kMaxCookies = 1000;
+    static constexpr std::size_t kMaxCookieLine = 8190;
 
     TNxCookies CookieCollection;
     std::function<UnixSeconds()> Now = unixNow;

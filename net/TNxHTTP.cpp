@@ -3,6 +3,7 @@
 #include "net/NxHTTPExceptions.h"
 #include "net/NxStr.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -15,8 +16,15 @@ namespace {
 constexpr int kErrorBodyReadTimeout = 2000;
 // An error reply's body only travels in the exception; more than this is read and dropped.
 constexpr std::size_t kMaxErrorText = 1 << 20;
-// Each header line is bounded by MaxLineLength; their number is bounded by this total.
+// Each header line is bounded by MaxLineLength; their number is bounded by this total, for all the
+// status and header lines of one request together, interim replies ("100 Continue") included.
 constexpr std::size_t kMaxHeaderBytes = 1 << 20;
+// A chunk-size line holds a few hex digits and perhaps an extension; nothing needs more.
+constexpr std::size_t kMaxChunkSizeLine = 1024;
+// Framing a chunked body may cost: this much, plus kFramingPerBodyByte for every body byte read
+// (a body of one-byte chunks needs 5 bytes of framing per byte). More is a flood, not a body.
+constexpr std::uint64_t kChunkFramingAllowance = 64 * 1024;
+constexpr std::uint64_t kFramingPerBodyByte = 8;
 
 class CappedTextStream : public TNxStream {
 public:
@@ -109,6 +117,11 @@ TNxCustomHTTP::~TNxCustomHTTP() {
 }
 
 void TNxCustomHTTP::PrepareRequest(const std::string& url) {
+    // A line break in the URL would end the request line and start a header line of the URL's
+    // choosing; no control character belongs in a request line.
+    if (std::any_of(url.begin(), url.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7f; }))
+        throw ENxException(nxtext::kControlCharacterInUrl);
     const TNxURI parsed(url);
     if (!parsed.Username.empty()) {
         Request.Username = parsed.Username;
@@ -203,12 +216,14 @@ void TNxCustomHTTP::SendRequest() {
 }
 
 void TNxCustomHTTP::ReadStatusAndHeaders() {
+    std::size_t headerBytes = 0; // one allowance for the whole request
     do {
         Response.RawHeaders.Clear();
         Response.ClearFields();
         Response.ResponseText.clear();
         Response.ResponseText = ReadLine();
-        std::size_t headerBytes = 0;
+        headerBytes += Response.ResponseText.size() + 2;
+        if (headerBytes > kMaxHeaderBytes) throw ENxHeadersTooLarge();
         try {
             while (true) {
                 std::string line = ReadLine();
@@ -245,19 +260,57 @@ void TNxCustomHTTP::ReadResult(TNxStream* dest) {
         ReadBlock(dest, Response.ContentLength);
     } else if (Response.RawHeaders.Values("Transfer-Encoding").find("chunked") != std::string::npos) {
         DoStatus(TNxStatus::hsStatusText, nxtext::kChunkStarted);
-        while (true) {
-            const std::int64_t size = parseChunkSize(ReadLine());
-            if (size <= 0) break;
-            ReadBlock(dest, size);
-            ReadLine();
-        }
-        // Trailer lines up to the empty line that ends the reply, bounded like the header lines.
-        std::size_t trailerBytes = 0;
-        for (std::string line; !(line = ReadLine()).empty();)
-            if ((trailerBytes += line.size() + 2) > kMaxHeaderBytes) throw ENxHeadersTooLarge();
+        ReadChunkedBody(dest);
     } else if (!Response.HasContentLength()) {
         ReadUntilClose(dest);
     }
+}
+
+std::string TNxCustomHTTP::ReadChunkSizeLine() {
+    const std::size_t savedLength = MaxLineLength;
+    const TNxMaxLineAction savedAction = MaxLineAction;
+    MaxLineLength = kMaxChunkSizeLine;
+    MaxLineAction = TNxMaxLineAction::maException;
+    const auto restore = [&] {
+        MaxLineLength = savedLength;
+        MaxLineAction = savedAction;
+    };
+    try {
+        std::string line = ReadLine();
+        restore();
+        return line;
+    } catch (const ENxReadLnMaxLineLengthExceeded&) {
+        restore();
+        throw ENxChunkFraming();
+    } catch (...) {
+        restore();
+        throw;
+    }
+}
+
+void TNxCustomHTTP::ReadChunkedBody(TNxStream* dest) {
+    std::uint64_t body = 0;
+    std::uint64_t framing = 0;
+    const auto spend = [&](std::size_t bytes) {
+        framing += bytes;
+        if (framing > kChunkFramingAllowance + kFramingPerBodyByte * body) throw ENxChunkFraming();
+    };
+    while (true) {
+        const std::string line = ReadChunkSizeLine();
+        spend(line.size() + 2);
+        const std::int64_t size = parseChunkSize(line);
+        if (size <= 0) break;
+        ReadBlock(dest, size);
+        body += static_cast<std::uint64_t>(size);
+        // The data ends with CR LF and nothing else: junk there would be read and dropped unseen.
+        TNxMemoryStream end;
+        ReadBlock(&end, 2);
+        if (end.TakeData() != "\r\n") throw ENxChunkFraming();
+        spend(2);
+    }
+    // Trailer lines up to the empty line that ends the reply, paid from the same allowance.
+    for (std::string line; !(line = ReadLine()).empty();)
+        spend(line.size() + 2);
 }
 
 void TNxCustomHTTP::RaiseProtocolError() {
@@ -294,6 +347,7 @@ bool TNxCustomHTTP::ResponseKeepsConnection() const {
 
 void TNxCustomHTTP::Get(const std::string& url, TNxStream* dest) {
     redirectCount_ = authRetries_ = proxyAuthRetries_ = 0;
+    StartDeadline();
     Response.ContentStream = dest;
     bool sent = false;
     const auto finish = [this](bool replyComplete) {

@@ -57,6 +57,9 @@ protected:
     void SendRequest();
     void ReadStatusAndHeaders();
     void ReadResult(TNxStream* dest);
+    // The chunks, their terminators and the trailer; raises ENxChunkFraming for broken framing.
+    void ReadChunkedBody(TNxStream* dest);
+    std::string ReadChunkSizeLine();
     [[noreturn]] void RaiseProtocolError();
     bool ResponseKeepsConnection() const;
 

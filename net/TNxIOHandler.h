@@ -27,6 +27,13 @@ public:
     virtual long Receive(char* buffer, std::size_t length, int& errorCode) = 0;
     virtual long Send(const char* buffer, std::size_t length, int& errorCode) = 0;
 
+    // Any thread, while another uses the handler: ends a connect, wait, receive or send under way at
+    // once (the socket is shut down from here, never closed, so its number cannot be reused under
+    // the user's feet), and makes every later Open fail, until Resume. The default does nothing.
+    virtual void Interrupt() {}
+    // Lets Open work again after Interrupt; only while nobody else uses the handler.
+    virtual void Resume() {}
+
     // Raises the socket error with its text (ENxSocketError); must not return.
     virtual void RaiseSocketError(int code) = 0;
     [[noreturn]] void ThrowSocketError(int code) {

@@ -1,5 +1,6 @@
 #include "net/TNxIOHandlerSocket.h"
 
+#include "net/NxHTTPExceptions.h"
 #include "net/TNxComponent.h"
 
 #include <netinet/in.h>
@@ -12,18 +13,24 @@ namespace orvex {
 
 namespace {
 constexpr int kNoLimit = -2;
-}
+constexpr int kShutdownBoth = 2;
+} // namespace
 
 TNxIOHandlerSocket::~TNxIOHandlerSocket() {
+    std::lock_guard lock(interruptLock_);
     Binding.DropSocket();
 }
 
 void TNxIOHandlerSocket::Open(const std::string& host, int port, int timeoutMs) {
     // Without a time limit (0) the connect waits as long as the platform does. The local name of the last
     // connection must not pin the next one to its port.
-    Binding.DropSocket();
-    Binding.ClearState(true);
-    Binding.OpenSocket(kSockStream, 0);
+    {
+        std::lock_guard lock(interruptLock_);
+        Binding.DropSocket();
+        Binding.ClearState(true);
+        if (interrupted_) throw connClosedGracefully();
+        Binding.OpenSocket(kSockStream, 0);
+    }
     try {
         Binding.BindLocal();
         Binding.SetTarget(SharedStack->LookupAddress(host), port);
@@ -32,13 +39,26 @@ void TNxIOHandlerSocket::Open(const std::string& host, int port, int timeoutMs) 
         const int one = 1;
         Binding.SetOption(IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     } catch (...) {
-        Binding.DropSocket();
+        Close();
         throw;
     }
 }
 
 void TNxIOHandlerSocket::Close() {
+    std::lock_guard lock(interruptLock_);
     Binding.DropSocket();
+}
+
+void TNxIOHandlerSocket::Interrupt() {
+    std::lock_guard lock(interruptLock_);
+    interrupted_ = true;
+    // Both directions: a wait or receive sees the end at once, a connect gives up, a send fails.
+    if (Binding.IsOpen) SharedStack->StackShutdown(Binding.Descriptor, kShutdownBoth);
+}
+
+void TNxIOHandlerSocket::Resume() {
+    std::lock_guard lock(interruptLock_);
+    interrupted_ = false;
 }
 
 bool TNxIOHandlerSocket::Readable(int timeoutMs) {

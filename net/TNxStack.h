@@ -42,6 +42,7 @@ inline constexpr int kSockRaw = 3;
 // Windows Sockets codes callers test for.
 inline constexpr int WSAEMSGSIZE = 10040;
 inline constexpr int WSAEADDRINUSE = 10048;
+inline constexpr int WSAEADDRNOTAVAIL = 10049;
 inline constexpr int WSAECONNABORTED = 10053;
 inline constexpr int WSAECONNRESET = 10054;
 inline constexpr int WSAESHUTDOWN = 10058;

@@ -93,14 +93,27 @@ int TNxStackLinux::StackClose(TNxSocket socket) {
     return record(::close(socket));
 }
 
+namespace {
+
+// A port outside 1..65535 would be cut to 16 bits and connect somewhere else; Windows answers a
+// connect to port 0 with 10049, and so does this layer for every port that is none.
+bool refuseNoPort(int port) {
+    if (port >= 1 && port <= 65535) return false;
+    lastPlatformCode = WSAEADDRNOTAVAIL;
+    return true;
+}
+
+} // namespace
+
 int TNxStackLinux::StackConnect(TNxSocket socket, int family, int port, const std::string& address) {
+    if (refuseNoPort(port)) return -1;
     const sockaddr_in target = makeAddress(family, port, address);
     return record(::connect(socket, reinterpret_cast<const sockaddr*>(&target), sizeof target));
 }
 
 int TNxStackLinux::StackConnectWithin(TNxSocket socket, int family, int port, const std::string& address,
                                       int timeoutMs) {
-    if (timeoutMs <= 0) return StackConnect(socket, family, port, address);
+    if (timeoutMs <= 0 || refuseNoPort(port)) return StackConnect(socket, family, port, address);
     // The socket stays blocking for everything else; only the connect waits with a limit.
     const int flags = ::fcntl(socket, F_GETFL);
     if (flags == -1) return failWithErrno();

@@ -16,7 +16,8 @@ public:
     using IOHandlerFactory = std::function<std::unique_ptr<TNxIOHandler>()>;
 
     // Connects to Host:Port within ConnectTimeout, or, when that is 0, within the read timeout (0:
-    // as long as the platform waits). A connect that runs out fails with socket error 10060.
+    // as long as the platform waits), and never beyond the deadline (StartDeadline). A connect that
+    // runs out fails with socket error 10060, or with ENxReadTimeout when the deadline ended it.
     void Connect();
 
     int ConnectTimeout = kNoTimeout;

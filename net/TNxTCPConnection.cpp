@@ -22,6 +22,42 @@ void TNxTCPConnection::ResetInputBuffer() {
     searchFrom_ = 0;
 }
 
+void TNxTCPConnection::InstallIOHandler(std::unique_ptr<TNxIOHandler> handler) {
+    std::lock_guard lock(abortLock_);
+    IOHandler = std::move(handler);
+    if (aborted_) IOHandler->Interrupt();
+}
+
+void TNxTCPConnection::Abort() {
+    std::lock_guard lock(abortLock_);
+    aborted_ = true;
+    if (IOHandler) IOHandler->Interrupt();
+}
+
+void TNxTCPConnection::ClearAbort() {
+    std::lock_guard lock(abortLock_);
+    aborted_ = false;
+    if (IOHandler) IOHandler->Resume();
+}
+
+void TNxTCPConnection::StartDeadline() {
+    deadline_.reset();
+    if (TotalTimeout > 0)
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(TotalTimeout);
+}
+
+bool TNxTCPConnection::DeadlinePassed() const {
+    return deadline_ && std::chrono::steady_clock::now() >= *deadline_;
+}
+
+int TNxTCPConnection::WaitWithinDeadline(int timeoutMs) const {
+    if (!deadline_) return timeoutMs;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now()).count();
+    if (left <= 0) throw ENxReadTimeout();
+    return timeoutMs > 0 && timeoutMs < left ? timeoutMs : static_cast<int>(left);
+}
+
 void TNxTCPConnection::Disconnect() {
     if (IOHandler) IOHandler->Close();
     ClosedGracefully = true;
@@ -44,7 +80,9 @@ std::size_t TNxTCPConnection::ReceiveInto(char* buffer, std::size_t length, int 
         ClosedGracefully = true;
         return 0;
     }
+    if (Aborted()) throw connClosedGracefully();
     // A blocking receive already waits without limit; only a bounded wait needs the readable test.
+    timeoutMs = WaitWithinDeadline(timeoutMs);
     if (timeoutMs > 0 && !IOHandler->Readable(timeoutMs)) throw ENxReadTimeout();
     int code = 0;
     const long n = IOHandler->Receive(buffer, length, code);

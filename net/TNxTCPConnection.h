@@ -1,4 +1,5 @@
-// A connection with buffered line and block reading. One thread uses a connection at a time.
+// A connection with buffered line and block reading. One thread uses a connection at a time;
+// Abort alone may come from another thread.
 // Bytes received and not yet consumed stay in the input buffer from one read to the next,
 // including bytes of a following reply that a server sent early.
 #pragma once
@@ -7,9 +8,13 @@
 #include "net/TNxIOHandler.h"
 #include "net/TNxStream.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,7 +60,25 @@ public:
 
     std::size_t InputBufferSize() const { return input_.size() - inputPos_; }
 
+    // Starts the limit of TotalTimeout ms (none when 0) for everything until the next call: every
+    // connect and wait ends by then, and one that would go beyond raises ENxReadTimeout.
+    void StartDeadline();
+    // What is left of the deadline for a wait of timeoutMs (0: no limit of its own): that, or less
+    // when the deadline comes first. Raises ENxReadTimeout when the deadline has passed.
+    int WaitWithinDeadline(int timeoutMs) const;
+    bool DeadlinePassed() const;
+
+    // Any thread: ends what the using thread does on this connection at once (the socket is shut
+    // down, ENxConnClosedGracefully or a socket error follows there), and every later connect,
+    // until ClearAbort. Lets a window drop a query without leaving a thread or socket waiting on
+    // a server that never answers.
+    void Abort();
+    bool Aborted() const { return aborted_.load(std::memory_order_relaxed); }
+    // The owner, while no request runs: the connection may be used again.
+    void ClearAbort();
+
     int ReadTimeout = kNoTimeout;
+    int TotalTimeout = kNoTimeout;
     std::size_t MaxLineLength = 16384;
     TNxMaxLineAction MaxLineAction = TNxMaxLineAction::maException;
     bool ClosedGracefully = false;
@@ -63,6 +86,8 @@ public:
 
 protected:
     void ResetInputBuffer();
+    // Makes handler the connection's I/O handler (an Abort that came first reaches it too).
+    void InstallIOHandler(std::unique_ptr<TNxIOHandler> handler);
 
 private:
     // Receives straight into buffer; 0 means the peer closed (the connection is then closed).
@@ -76,6 +101,9 @@ private:
     std::size_t inputPos_ = 0;
     std::size_t searchFrom_ = 0; // bytes after inputPos_ already searched for LF
     std::string writeBuffer_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::mutex abortLock_; // Abort against the installing of IOHandler
+    std::atomic<bool> aborted_{false};
 };
 
 } // namespace orvex

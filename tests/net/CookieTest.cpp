@@ -96,8 +96,9 @@ TEST(CookieAccept, AppliesTheDomainTestOfTheReplyHost) {
     EXPECT_TRUE(store->AddCookie("a=1; path=/", "www.example.com"));
     EXPECT_FALSE(store->AddCookie("b=2; path=/; domain=evil.com", "www.example.com"));
     EXPECT_EQ(store->CookieCollection.Count(), 1u);
-    ASSERT_EQ(store->CookieCollection.Domains.size(), 1u);
-    EXPECT_EQ(store->CookieCollection.Domains[0].Domain, "www.example.com");
+    ASSERT_EQ(store->CookieCollection.DomainCount(), 1u);
+    ASSERT_NE(store->CookieCollection.FindEntry("WWW.example.com"), nullptr);
+    EXPECT_EQ(store->CookieCollection.FindEntry("WWW.example.com")->Domain, "www.example.com");
 }
 
 TEST(CookieStore, ReplacesASameNamedCookieOfTheDomain) {
@@ -154,6 +155,44 @@ TEST(CookieStore, DeletesExpiredCookiesWhenSelecting) {
     store->Now = [] { return kNow + 2; };
     EXPECT_EQ(store->GenerateCookieList("h", "/"), "odd=4");
     EXPECT_EQ(store->CookieCollection.Count(), 1u);
+}
+
+// A server may set cookies without end; the store keeps a bounded number, drops the oldest (an
+// expired one before it), and a request carries a bounded line.
+TEST(CookieStore, StaysWithinItsBoundsAndDropsTheOldestFirst) {
+    using M = TNxCookieManager;
+    auto flood = makeStore();
+    for (int i = 0; i < 30000; ++i)
+        flood->AddCookie("c" + std::to_string(i) + "=v; path=/", "h.example.com");
+    EXPECT_EQ(flood->CookieCollection.Count(), M::kMaxCookiesPerDomain);
+    const std::string line = flood->GenerateCookieList("h.example.com", "/");
+    EXPECT_EQ(line.substr(0, 13), "c29950=v; c29") << "the newest are kept, in the order they came";
+    EXPECT_EQ(line.find("c29949="), std::string::npos);
+
+    auto wide = makeStore();
+    for (int i = 0; i < 3000; ++i)
+        wide->AddCookie("a=" + std::to_string(i) + "; path=/", "h" + std::to_string(i) + ".example.com");
+    EXPECT_EQ(wide->CookieCollection.Count(), M::kMaxCookies);
+    EXPECT_EQ(wide->GenerateCookieList("h1999.example.com", "/"), "");
+    EXPECT_EQ(wide->GenerateCookieList("h2000.example.com", "/"), "a=2000");
+    EXPECT_EQ(wide->GenerateCookieList("h2999.example.com", "/"), "a=2999");
+
+    auto expiring = makeStore();
+    expiring->AddCookie("first=1; path=/", "h");
+    expiring->AddCookie("gone=2; path=/; expires=Tue, 14 Nov 2023 22:13:19 GMT", "h");
+    for (std::size_t i = 2; i <= M::kMaxCookiesPerDomain; ++i)
+        expiring->AddCookie("n" + std::to_string(i) + "=x; path=/", "h");
+    EXPECT_EQ(expiring->CookieCollection.Count(), M::kMaxCookiesPerDomain);
+    EXPECT_EQ(expiring->GenerateCookieList("h", "/").substr(0, 8), "first=1;") << "the expired one went";
+
+    auto large = makeStore();
+    EXPECT_FALSE(large->AddCookie("big=" + std::string(M::kMaxCookieBytes, 'x') + "; path=/", "h"));
+    for (int i = 0; i < 40; ++i)
+        EXPECT_TRUE(
+            large->AddCookie("k" + std::to_string(i) + "=" + std::string(1000, 'y') + "; path=/", "h"));
+    const std::string capped = large->GenerateCookieList("h", "/");
+    EXPECT_LE(capped.size(), M::kMaxCookieLine);
+    EXPECT_EQ(capped.size(), 8 * 1003 + 7 * 2) << "as many whole cookies as fit";
 }
 
 } // namespace

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <dirent.h>
 #include <sstream>
+#include <thread>
 
 namespace orvex {
 namespace {
@@ -138,6 +141,106 @@ TEST(HttpLoopback, WaitsTwoSecondsForTheBodyOfAnErrorReply) {
         EXPECT_EQ(e.ErrorCode, 404);
         EXPECT_EQ(e.ErrorText, "not found");
     }
+}
+
+// What a URL names is what is asked: a port outside 1..65535 never reaches the connect (where it
+// would be cut to 16 bits: -47456 and 83616 are the server's port 18080 in disguise), and a control
+// character in the URL never reaches the request line.
+TEST(HttpLoopback, NothingIsSentForAPortThatIsNoneOrAControlCharacter) {
+    ScriptedServer server([](ServerConnection& c) {
+        if (!c.ReadRequest().empty()) c.Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    const int port = server.Port();
+    const std::string wrapped[] = {"0", "99999", std::to_string(port - 65536), std::to_string(port + 65536)};
+    for (const std::string& p : wrapped) {
+        TNxHTTP http;
+        try {
+            http.FetchUrl("http://127.0.0.1:" + p + "/ip");
+            ADD_FAILURE() << "port " << p << " was asked";
+        } catch (const ENxSocketError& e) {
+            EXPECT_EQ(e.SocketCode, 10049) << p;
+        }
+    }
+    const std::string tails[] = {"\r\nX-Injected: 1", "\n", "\t", "\x7f", std::string("\0x", 2)};
+    for (const std::string& tail : tails) {
+        TNxHTTP http;
+        try {
+            http.FetchUrl("http://127.0.0.1:" + std::to_string(port) + "/search?q=info:www.x.org" + tail);
+            ADD_FAILURE() << "sent with a control character";
+        } catch (const ENxException& e) {
+            EXPECT_STREQ(e.what(), nxtext::kControlCharacterInUrl);
+        }
+    }
+    EXPECT_EQ(server.Connections(), 0);
+}
+
+int openDescriptors() {
+    int n = 0;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+        while (::readdir(dir))
+            ++n;
+        ::closedir(dir);
+    }
+    return n;
+}
+
+// A server that sends a byte now and then keeps every single read within its limit; the request's
+// deadline still ends it, as the read timeout.
+TEST(HttpLoopback, TheDeadlineEndsAReplyThatDribbles) {
+    ScriptedServer dribbling([](ServerConnection& c) {
+        if (c.ReadRequest().empty()) return;
+        for (const char byte :
+             std::string("HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\n") + std::string(99, '9'))
+            if (!c.Send(std::string(1, byte)) || c.WaitForPeerClose(40)) return;
+    });
+    TNxHTTP http;
+    http.ReadTimeout = 1000;
+    http.TotalTimeout = 300;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        http.FetchUrl("http://127.0.0.1:" + std::to_string(dribbling.Port()) + "/");
+        ADD_FAILURE() << "the dribble was read to its end";
+    } catch (const ENxReadTimeout& e) {
+        EXPECT_STREQ(e.what(), "Zeitüberschreitung beim Lesen");
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(290));
+    EXPECT_LT(took, std::chrono::milliseconds(900));
+    EXPECT_FALSE(http.Connected());
+}
+
+// Abort from another thread ends a request that waits on a silent server at once, in each phase,
+// and leaves no socket open; ClearAbort lets the client work again.
+TEST(HttpLoopback, AbortEndsAWaitingRequestAtOnceAndClosesItsSocket) {
+    std::atomic<bool> answer{false};
+    ScriptedServer server([&](ServerConnection& c) {
+        while (!c.ReadRequest().empty()) {
+            if (answer) {
+                c.Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+                continue;
+            }
+            c.WaitForPeerClose(5000);
+            return;
+        }
+    });
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) + "/";
+    const int before = openDescriptors();
+    TNxHTTP http;
+    for (const int delayMs : {0, 100}) {
+        if (delayMs == 0) http.Abort(); // before the connect
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            http.Abort();
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_THROW(http.FetchUrl(url), ENxException);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(delayMs + 1000));
+        stopper.join();
+        EXPECT_EQ(openDescriptors(), before) << "after an abort " << delayMs << " ms in";
+        http.ClearAbort();
+    }
+    answer = true;
+    EXPECT_EQ(http.FetchUrl(url), "ok");
 }
 
 } // namespace

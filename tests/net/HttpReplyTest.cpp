@@ -289,7 +289,38 @@ TEST_F(HttpReply, RaisesTheLineAndCloseErrors) {
                   lines += "X-Trailer: " + std::string(50, 't') + "\r\n";
               return lines;
           }()},
+         "Ungültige Chunk-Kodierung in der Antwort des Servers."},
+        {"interim replies share the header allowance",
+         {[] {
+             std::string replies;
+             for (int i = 0; i < 3; ++i) {
+                 replies += "HTTP/1.1 100 Continue\r\n";
+                 for (int k = 0; k < 400; ++k)
+                     replies += "X-Filler: " + std::string(1000, 'f') + "\r\n";
+                 replies += "\r\n";
+             }
+             return replies + "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+         }()},
          "Die Kopfzeilen der Antwort sind zu groß."},
+        {"junk between a chunk and its CR LF",
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nAjunk\r\n0\r\n\r\n"},
+         "Ungültige Chunk-Kodierung in der Antwort des Servers."},
+        {"a bare LF after a chunk",
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nA\n0\r\n\r\n"},
+         "Ungültige Chunk-Kodierung in der Antwort des Servers."},
+        {"a chunk-size line with a long extension",
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1;x=" + std::string(1100, 'e') +
+          "\r\nA\r\n0\r\n\r\n"},
+         "Ungültige Chunk-Kodierung in der Antwort des Servers."},
+        {"more framing than the body accounts for",
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" +
+          [] {
+              std::string chunks;
+              for (int i = 0; i < 200; ++i)
+                  chunks += "1;x=" + std::string(900, 'e') + "\r\nA\r\n";
+              return chunks + "0\r\n\r\n";
+          }()},
+         "Ungültige Chunk-Kodierung in der Antwort des Servers."},
         {"content range that is no number",
          {"HTTP/1.1 206 Partial\r\nContent-Range: bytes x-9/10\r\n\r\n"},
          "'x' ist kein gültiger Integerwert"},
@@ -364,6 +395,38 @@ TEST_F(HttpReply, TheBodyLimitHoldsForEveryKindAndStopsTheReading) {
             EXPECT_STREQ(e.what(), c.result);
             EXPECT_FALSE(client.Connected());
         }
+    }
+}
+
+// The flood of the hostile server: each body byte wrapped in kilobytes of extension or junk. The
+// client must stop after a few times the body limit, not read on until the body limit trips.
+TEST_F(HttpReply, AChunkFloodIsCutOffAfterAFewTimesTheBodyLimit) {
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const struct {
+        const char* name;
+        std::string chunk;
+    } floods[] = {
+        {"16 KiB extension per byte", "1;" + std::string(16 * 1024, 'e') + "\r\nA\r\n"},
+        {"1000-byte extension per byte", "1;" + std::string(1000, 'e') + "\r\nA\r\n"},
+        {"16 KiB junk after each byte", "1\r\nA" + std::string(16 * 1024, 'j') + "\r\n"},
+    };
+    constexpr std::uint64_t kLimit = 64 * 1024;
+    for (const auto& f : floods) {
+        SCOPED_TRACE(f.name);
+        std::vector<std::string> pieces{head};
+        std::string block;
+        while (block.size() < (1u << 20))
+            block += f.chunk;
+        for (int i = 0; i < 16; ++i)
+            pieces.push_back(block); // 16 MiB, far more than any bound
+        Script(pieces, End::Stall);
+        const std::size_t offered = net->BytesReceivable();
+        net->BytesReceived = 0;
+        http.Request.MaxBodySize = kLimit;
+        EXPECT_THROW(http.FetchUrl("http://h/"), ENxChunkFraming);
+        const std::size_t accepted = net->BytesReceived;
+        EXPECT_LE(accepted, 10 * kLimit);
+        std::printf("chunk flood, %s: %zu bytes accepted of %zu offered\n", f.name, accepted, offered);
     }
 }
 

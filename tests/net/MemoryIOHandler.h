@@ -30,6 +30,7 @@ struct MemoryNet {
     std::vector<std::pair<std::string, int>> Opened;
     int RefuseWith = 0;                      // a socket error for the next Open
     std::vector<std::size_t> ReceiveLengths; // the length each Receive asked for
+    std::size_t BytesReceived = 0;           // by every Receive together
     std::size_t BytesReceivable() const {
         std::size_t n = 0;
         for (const auto& c : Pending)
@@ -83,6 +84,7 @@ public:
         const std::size_t n = std::min(length, piece.size());
         std::memcpy(buffer, piece.data(), n);
         piece.erase(0, n);
+        net_->BytesReceived += n;
         if (piece.empty()) current_.Pieces.pop_back();
         return static_cast<long>(n);
     }
