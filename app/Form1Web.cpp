@@ -4,7 +4,6 @@
 #include "app/TStatusBar.h"
 #include "controls/OperationRunner.h"
 #include "controls/WinText.h"
-#include "net/TNxHTTP.h"
 #include "platform/ProxySetting.h"
 #include "web/ProxyDetection.h"
 #include "web/PublicAddressClient.h"
@@ -12,20 +11,23 @@
 
 #include <QLineEdit>
 
-#include <atomic>
-
 namespace orvex {
 
 void TForm1::lxButton6Click() {
     // The setting, the GET and the proxy query run on a worker thread with the client and the
     // proxy service they share. A failed GET, or a setting that is no http:// URL, leaves every
-    // field and the status bar as they were; so does a stopped query, whose client stays with it
-    // until its wait ends. The setting is read anew each time, so a changed file counts at once.
-    applyWebTimeouts(*NxHTTP1, webTimeouts);
+    // field and the status bar as they were; so does a stopped query, whose socket is shut down
+    // when the box is idle again. The setting is read anew each time, so a changed file counts at
+    // once.
+    const PublicAddressClients::Query query = NxHTTP1.next(webTimeouts);
     const bool started = Operations->start(
-        [this, client = NxHTTP1, proxy = services_.proxy](OperationContext&) -> OperationRunner::Completion {
-            const std::string address =
-                publicAddressFromReply(client->FetchUrl(serviceUrl(WebService::PublicAddress)));
+        [this, query, proxy = services_.proxy](OperationContext&) -> OperationRunner::Completion {
+            std::string address;
+            {
+                const WebQuery::Running running = query.hold->run(*query.client);
+                address =
+                    publicAddressFromReply(query.client->FetchUrl(serviceUrl(WebService::PublicAddress)));
+            }
             std::string panel;
             if (!fromWinBytes(address).isEmpty() && proxy) panel = proxyPanelText(GetProxy(*proxy, "http"));
             return [this, address, panel] {
@@ -38,20 +40,8 @@ void TForm1::lxButton6Click() {
         },
         OperationRunner::OnStop::Abandon);
     if (!started) return;
-    // A stopped query keeps its client; the next query must not share it.
     connect(
-        Operations, &OperationRunner::idle, this,
-        [this, client = NxHTTP1] {
-            if (NxHTTP1 != client) return;
-            if (client.use_count() > 2) {
-                NxHTTP1 = makePublicAddressClient();
-                return;
-            }
-            // The count is read without ordering; the fence makes the worker's last use of the
-            // client, before it let go of it, happen before the next query's use here.
-            std::atomic_thread_fence(std::memory_order_acquire);
-        },
-        Qt::SingleShotConnection);
+        Operations, &OperationRunner::idle, this, [this] { NxHTTP1.settle(); }, Qt::SingleShotConnection);
 }
 
 void TForm1::Button10Click() {

@@ -192,7 +192,6 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     setCentralWidget(client);
 
     Operations = new OperationRunner(this);
-    NxHTTP1 = makePublicAddressClient();
     buildBoxes();
     ICMP = std::make_shared<TNxIcmpClient>();
     ICMP->ReceiveTimeout = kPingReceiveTimeoutMs;

@@ -4,6 +4,7 @@
 // Operations on a worker thread.
 #pragma once
 
+#include "web/PublicAddressClient.h"
 #include "web/WebFetch.h"
 
 #include <QMainWindow>
@@ -89,9 +90,8 @@ public:
     TlxButton* lxButton6 = nullptr;  // OK, IP Adresse hinter Router/Proxy
     TlxButton* PingButton = nullptr; // Start
     TStatusBar* StatusBar1 = nullptr;
-    // The public-address box's client, kept from one query to the next. A stopped query keeps the
-    // client it was using until its wait ends; the box then goes on with a fresh one.
-    std::shared_ptr<TNxHTTP> NxHTTP1;
+    // The public-address box's client, kept from one query to the next (web/PublicAddressClient.h).
+    PublicAddressClients NxHTTP1;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QMenuBar* MainMenu1 = nullptr;
@@ -110,7 +110,7 @@ public:
     // thread, one at a time; the PageRank window uses it too.
     OperationRunner* Operations = nullptr;
 
-    // How long the public-address query may wait for its connection and for each read.
+    // How long the public-address query may wait for its connection, for each read and in all.
     WebTimeouts webTimeouts;
 
     // Handlers, named after the control and its event (lxButton6Click: lxButton6 clicked).

@@ -26,6 +26,20 @@ std::unique_ptr<TNxHTTP> makePublicAddressClient() {
     return client;
 }
 
+PublicAddressClients::Query PublicAddressClients::next(const WebTimeouts& timeouts) {
+    if (last_ && last_->running())
+        client_ = makePublicAddressClient();
+    else
+        client_->ClearAbort(); // nobody else uses it any more: running() said so under its lock
+    last_ = std::make_shared<WebQuery>();
+    applyWebTimeouts(*client_, timeouts);
+    return {client_, last_};
+}
+
+void PublicAddressClients::settle() {
+    if (last_) last_->stop();
+}
+
 std::string publicAddressFromReply(const std::string& body) {
     constexpr const char* kAround = " \t\r\n";
     const std::size_t first = body.find_first_not_of(kAround);

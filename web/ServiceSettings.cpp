@@ -1,9 +1,11 @@
 #include "web/ServiceSettings.h"
 
 #include "net/NxStr.h"
+#include "net/TNxURI.h"
 #include "platform/MachineIdentity.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sstream>
@@ -27,57 +29,98 @@ std::string trimmedBlanks(const std::string& text) {
 // Far more than any settings file holds; a larger file is not one a user wrote by hand.
 constexpr off_t kLargestSettingsFile = 1 << 20;
 
-// The text of a regular file (or a link to one), empty for anything else. A FIFO or a device at
-// the path is never read: opening without waiting and looking at what was opened means that no
-// file in the config folder can hold the box up or fill the memory.
+[[noreturn]] void unreadable(const std::string& path, const std::string& reason) {
+    throw SettingsFileUnreadable("Die Einstellungsdatei " + path + " kann nicht gelesen werden (" + reason +
+                                 "); es wird keine Anfrage gesendet.");
+}
+
+std::string openFailure(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "Zugriff verweigert";
+    case ELOOP:
+        return "zu viele symbolische Verknüpfungen";
+    default:
+        return "Fehler " + std::to_string(error);
+    }
+}
+
+// The text of a regular file (or a link to one); empty when nothing is at the path. A FIFO or a
+// device is never read: opening without waiting and looking at what was opened means that no file
+// in the config folder can hold the box up or fill the memory.
 std::string regularFileText(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return {};
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) return {};
+        unreadable(path, openFailure(error));
+    }
     std::string text;
+    std::string problem;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kLargestSettingsFile) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        problem = "keine gewöhnliche Datei";
+    } else if (info.st_size > kLargestSettingsFile) {
+        problem = "größer als 1 MiB";
+    } else {
         char block[4096];
-        for (ssize_t n; text.size() <= static_cast<std::size_t>(kLargestSettingsFile) &&
-                        (n = ::read(fd, block, sizeof block)) > 0;)
+        ssize_t n;
+        while (text.size() <= static_cast<std::size_t>(kLargestSettingsFile) &&
+               (n = ::read(fd, block, sizeof block)) > 0)
             text.append(block, static_cast<std::size_t>(n));
-        if (text.size() > static_cast<std::size_t>(kLargestSettingsFile)) text.clear(); // grew meanwhile
+        if (n < 0) problem = openFailure(errno);
+        if (text.size() > static_cast<std::size_t>(kLargestSettingsFile)) problem = "größer als 1 MiB";
     }
     ::close(fd);
+    if (!problem.empty()) unreadable(path, problem);
     return text;
 }
 
-// The authority of an http:// URL: from after "://" to the first "/" (or the end).
+// The authority of an http:// URL: from after "://" to the first "/" (or the end), as TNxURI
+// takes it.
 std::pair<std::size_t, std::size_t> authoritySpan(const std::string& url) {
     const std::size_t start = url.find("://") + 3;
     const std::size_t end = std::min(url.find('/', start), url.size());
     return {start, end};
 }
 
+bool isHostCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
+}
+
+// Reads the URL the way the client does and accepts it only when that reading leaves no doubt: the
+// authority put together again from the parts must be the authority as written, so a "\", an
+// empty port, a second "@" or a stray ":" cannot make the client ask another host than the one
+// checked here.
 bool isUsableUrl(const std::string& url) {
     if (!nxstr::startsWithText(url, "http://")) return false;
     for (const char c : url)
-        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return false;
-    const auto [start, end] = authoritySpan(url);
-    std::string hostPort = url.substr(start, end - start);
-    if (const auto at = hostPort.find('@'); at != std::string::npos) hostPort.erase(0, at + 1);
-    const std::size_t colon = hostPort.find(':');
-    const std::string host = hostPort.substr(0, colon);
-    if (host.empty() || host.find_first_of("?#") != std::string::npos) return false;
-    if (colon == std::string::npos) return true;
-    const std::string port = hostPort.substr(colon + 1);
-    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f || c == '\\') return false;
+    const TNxURI parts(url);
+    if (!nxstr::sameText(parts.Protocol, "http") || parts.Host.empty() ||
+        !std::all_of(parts.Host.begin(), parts.Host.end(), isHostCharacter))
         return false;
-    const long number = std::strtol(port.c_str(), nullptr, 10);
+    std::string authority;
+    if (!parts.Username.empty())
+        authority = parts.Username + (parts.Password.empty() ? "" : ":" + parts.Password) + "@";
+    authority += parts.Host;
+    if (!parts.Port.empty()) authority += ":" + parts.Port;
+    const auto [start, end] = authoritySpan(url);
+    if (url.compare(start, end - start, authority) != 0) return false;
+    if (parts.Port.empty()) return true;
+    if (parts.Port.size() > 5 || parts.Port.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long number = std::strtol(parts.Port.c_str(), nullptr, 10);
     return number >= 1 && number <= 65535;
 }
 
 // The box's client keeps the port of its last URL when a new URL names none, so a setting changed
 // while the program runs is handed over with its port spelled out; the Host header leaves ":80" out.
 std::string withExplicitPort(const std::string& url) {
-    const auto [start, end] = authoritySpan(url);
-    const std::string authority = url.substr(start, end - start);
-    const std::size_t at = authority.find('@');
-    if (authority.find(':', at == std::string::npos ? 0 : at + 1) != std::string::npos) return url;
+    if (!TNxURI(url).Port.empty()) return url;
+    const std::size_t end = authoritySpan(url).second;
     return url.substr(0, end) + ":80" + url.substr(end);
 }
 
@@ -100,7 +143,11 @@ std::string serviceSettingsFile() {
 }
 
 std::string readIniValue(const std::string& path, const std::string& group, const std::string& key) {
-    std::istringstream file(regularFileText(path));
+    return iniValue(regularFileText(path), group, key);
+}
+
+std::string iniValue(std::string_view text, const std::string& group, const std::string& key) {
+    std::istringstream file{std::string(text)};
     std::string line;
     bool inGroup = false;
     std::string value;

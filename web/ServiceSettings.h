@@ -6,13 +6,17 @@
 //      keys PublicAddressUrl and RankQueryUrl;
 //   3. the build settings of the same names as the variables (the packager's defaults).
 //
-// An empty value counts as not set. The program never writes the file; a missing or unreadable file
-// is the same as an empty one. Plain C++; any thread may call.
+// An empty value counts as not set. The program never writes the file. A missing file is the same as
+// an empty one; a file that is there but cannot be read as settings is an error naming the file, so
+// that a query never goes to the built-in service behind the back of a user who set another one.
+// Plain C++; any thread may call.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace orvex {
 
@@ -43,24 +47,37 @@ const char* serviceBuildDefault(WebService service);
 // $XDG_CONFIG_HOME/orvex/orvex.conf, by default ~/.config/orvex/orvex.conf.
 std::string serviceSettingsFile();
 
-// The value of key in the INI group [group] of the file at path; empty when the file, the group or
-// the key is missing or the file cannot be read. Only a regular file (or a link to one) of up to
-// 1 MiB is read: anything else at the path (a FIFO, a device, a folder) holds nothing and is never
-// waited on. Blanks around the value and a pair of double quotes around it are dropped.
+// A settings file that exists but cannot be read as settings: anything but a regular file (or a link
+// to one), more than 1 MiB, no access, a loop of links. The message names the file and the reason.
+class SettingsFileUnreadable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The value of key in the INI group [group] of INI text; empty when the group or the key is
+// missing. Blanks around the value and a pair of double quotes around it are dropped; the last of
+// several counts.
+std::string iniValue(std::string_view text, const std::string& group, const std::string& key);
+
+// iniValue of the file at path; empty when no file is there. Anything at the path other than a
+// regular file of up to 1 MiB raises SettingsFileUnreadable; a FIFO or a device is never waited on.
 std::string readIniValue(const std::string& path, const std::string& group, const std::string& key);
 
-// The setting in force for a service, by the order above.
+// The setting in force for a service, by the order above. Raises SettingsFileUnreadable when the
+// file has to be asked and cannot be read.
 ServiceSetting lookupServiceSetting(WebService service, const std::string& settingsFile,
                                     const EnvironmentLookup& environment);
 ServiceSetting lookupServiceSetting(WebService service); // this process's environment and file
 
-// Empty when the setting is a URL the box can ask: "http://", a host, an optional decimal port,
-// and no blanks or control characters; for the rank query also no "?" or "#", as the query is
-// appended. Otherwise the message that tells the user what to mend and where.
+// Empty when the setting is a URL the box can ask, as the HTTP client reads it (TNxURI): "http://",
+// an optional user part, a host of letters, digits, ".", "-" and "_", an optional port from 1 to
+// 65535, and no blanks, control characters or "\" (which the client would read as "/"); for the
+// rank query also no "?" or "#", as the query is appended. Otherwise the message that tells the
+// user what to mend and where.
 std::string serviceSettingProblem(WebService service, const ServiceSetting& setting);
 
 // The URL in force for a service. Throws std::runtime_error with serviceSettingProblem()'s message
-// when it cannot be used, so that nothing is sent.
+// when it cannot be used, and SettingsFileUnreadable, so that nothing is sent.
 std::string serviceUrl(WebService service);
 
 } // namespace orvex

@@ -84,13 +84,15 @@ void TForm4::lxButton8Click() {
         Edit3->setFocus(Qt::OtherFocusReason);
         return;
     }
-    // The query runs on a worker thread; a stopped one is let go and changes nothing.
-    Operations->start(
-        [self = QPointer<TForm4>(this), timeouts = webTimeouts,
+    // The query runs on a worker thread; a stopped one is let go, its socket shut down when the
+    // window is idle again, and changes nothing.
+    auto query = std::make_shared<WebQuery>();
+    const bool started = Operations->start(
+        [self = QPointer<TForm4>(this), timeouts = webTimeouts, query,
          address = toWinBytes(Edit3->text())](OperationContext&) -> OperationRunner::Completion {
             // The setting is read anew each time: a changed setting counts at once.
-            TGoogleRank rank(serviceUrl(WebService::RankQuery), [timeouts](const std::string& url) {
-                return fetchWithFreshClient(url, timeouts);
+            TGoogleRank rank(serviceUrl(WebService::RankQuery), [timeouts, query](const std::string& url) {
+                return fetchWithFreshClient(url, timeouts, query);
             });
             const std::int32_t value = rank.GetPageRank(address);
             return [self, value] {
@@ -98,6 +100,9 @@ void TForm4::lxButton8Click() {
             };
         },
         OperationRunner::OnStop::Abandon);
+    if (started)
+        connect(
+            Operations, &OperationRunner::idle, this, [query] { query->stop(); }, Qt::SingleShotConnection);
 }
 
 void TForm4::FormKeyPress(char16_t& key) {

@@ -26,7 +26,7 @@ public:
     QLineEdit* Edit4 = nullptr; // the rank
     TlxButton* lxButton8 = nullptr;
 
-    // How long the query may wait for its connection and for each read.
+    // How long the query may wait for its connection, for each read and in all.
     WebTimeouts webTimeouts;
     // Runs the query off the UI thread: the main window's runner when this window has one as owner.
     OperationRunner* Operations = nullptr;

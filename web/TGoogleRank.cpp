@@ -1,6 +1,9 @@
 #include "web/TGoogleRank.h"
 
+#include "net/NxExceptions.h"
 #include "web/WebFetch.h"
+
+#include <algorithm>
 
 namespace orvex {
 
@@ -9,6 +12,8 @@ namespace {
 constexpr const char* kQueryPrefix = "info:";
 constexpr const char* kQueryStart = "?client=navclient-auto&ch=6";
 constexpr const char* kQueryKeys = "&ie=UTF-8&oe=UTF-8&features=Rank&q=";
+constexpr const char* kControlCharacterInAddress =
+    "Die Webadresse enthält Steuerzeichen (etwa einen Zeilenumbruch); es wurde nichts gesendet.";
 
 std::uint32_t littleEndianWord(const std::uint8_t* k) {
     return std::uint32_t(k[0]) | std::uint32_t(k[1]) << 8 | std::uint32_t(k[2]) << 16 |
@@ -114,6 +119,11 @@ std::int32_t TGoogleRank::RankFromReply(std::string reply) {
 }
 
 std::int32_t TGoogleRank::GetPageRank(const std::string& address) {
+    // A pasted line break would split the request line; blanks and letters beyond ASCII are sent as
+    // typed.
+    if (std::any_of(address.begin(), address.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < ' ' || c == 0x7f; }))
+        throw ENxException(kControlCharacterInAddress);
     return RankFromReply(fetch_(QueryUrl(address)));
 }
 

@@ -35,7 +35,8 @@ public:
     // fewer), trimmed of blanks and control characters, as a decimal 32-bit integer; 0 otherwise.
     static std::int32_t RankFromReply(std::string reply);
 
-    // One complete query. HTTP errors pass through unchanged.
+    // One complete query. HTTP errors pass through unchanged. An address holding a control character
+    // (a pasted line break) raises ENxException and sends nothing.
     std::int32_t GetPageRank(const std::string& address);
 
 private:
