@@ -19,8 +19,9 @@ void TForm1::lxButton6Click() {
     // field and the status bar as they were; so does a stopped query, whose socket is shut down
     // when the box is idle again. The setting is read anew each time, so a changed file counts at
     // once.
+    if (Operations->busy()) return; // held off; the client is not handed out for nothing
     const PublicAddressClients::Query query = NxHTTP1.next(webTimeouts);
-    const bool started = Operations->start(
+    Operations->start(
         [this, query, proxy = services_.proxy](OperationContext&) -> OperationRunner::Completion {
             std::string address;
             {
@@ -39,7 +40,6 @@ void TForm1::lxButton6Click() {
             };
         },
         OperationRunner::OnStop::Abandon);
-    if (!started) return;
     connect(
         Operations, &OperationRunner::idle, this, [this] { NxHTTP1.settle(); }, Qt::SingleShotConnection);
 }

@@ -237,7 +237,7 @@ void TNxCustomHTTP::ReadStatusAndHeaders() {
             Disconnect();
         }
         Response.ProcessHeaders(unixNow());
-        if (!CookieManager && AllowCookies) CookieManager = std::make_unique<TNxCookieManager>();
+        if (!CookieManager && AllowCookies) CookieManager = std::make_shared<TNxCookieManager>();
         if (CookieManager) {
             for (const std::string& v : Response.RawHeaders.AllValues("Set-cookie"))
                 CookieManager->AddCookie(v, URL.Host);

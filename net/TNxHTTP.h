@@ -49,7 +49,9 @@ public:
     TNxHTTPRequest& Request = HTTPProto.Request;
     TNxHTTPResponse& Response = HTTPProto.Response;
     TNxURI URL; // the current URL parts, the base of the next request
-    std::unique_ptr<TNxCookieManager> CookieManager;
+    // Made with the first reply when cookies are allowed; an owner that wants several clients to
+    // share one store (it is safe for that) sets it before the first request.
+    std::shared_ptr<TNxCookieManager> CookieManager;
 
 protected:
     void PrepareRequest(const std::string& url);

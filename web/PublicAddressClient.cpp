@@ -26,11 +26,20 @@ std::unique_ptr<TNxHTTP> makePublicAddressClient() {
     return client;
 }
 
+PublicAddressClients::PublicAddressClients()
+    : cookies_(std::make_shared<TNxCookieManager>()), client_(makeClient()) {}
+
+std::shared_ptr<TNxHTTP> PublicAddressClients::makeClient() const {
+    std::shared_ptr<TNxHTTP> client = makePublicAddressClient();
+    client->CookieManager = cookies_;
+    return client;
+}
+
 PublicAddressClients::Query PublicAddressClients::next(const WebTimeouts& timeouts) {
-    if (last_ && last_->running())
-        client_ = makePublicAddressClient();
+    if (last_ && last_->busy())
+        client_ = makeClient();
     else
-        client_->ClearAbort(); // nobody else uses it any more: running() said so under its lock
+        client_->ClearAbort(); // nobody else uses it any more: busy() said so under its lock
     last_ = std::make_shared<WebQuery>();
     applyWebTimeouts(*client_, timeouts);
     return {client_, last_};

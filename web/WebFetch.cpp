@@ -17,6 +17,7 @@ WebQuery::Running::~Running() {
     if (query_ == nullptr) return;
     std::lock_guard lock(query_->lock_);
     query_->connection_ = nullptr;
+    query_->done_ = true;
 }
 
 WebQuery::Running WebQuery::run(TNxTCPConnection& connection) {
@@ -33,9 +34,9 @@ void WebQuery::stop() {
     if (connection_ != nullptr) connection_->Abort();
 }
 
-bool WebQuery::running() const {
+bool WebQuery::busy() const {
     std::lock_guard lock(lock_);
-    return connection_ != nullptr;
+    return !done_;
 }
 
 std::string fetchWithFreshClient(const std::string& url, const WebTimeouts& timeouts,

@@ -49,17 +49,19 @@ public:
     };
 
     // Worker thread: the query runs on connection until the result is destroyed; the connection
-    // must outlive it. A stop() that came first ends it at once.
+    // must outlive it. A stop() that came first ends it at once. Called once per query.
     [[nodiscard]] Running run(TNxTCPConnection& connection);
     // UI thread (any thread): see above.
     void stop();
-    // Whether a query still holds its connection.
-    bool running() const;
+    // Whether the query may still use its connection: from the making of the hold (the job may
+    // not have begun yet) until run()'s result is gone.
+    bool busy() const;
 
 private:
     mutable std::mutex lock_;
     TNxTCPConnection* connection_ = nullptr;
     bool stopped_ = false;
+    bool done_ = false;
 };
 
 // The reply body, byte for byte, at most kMaxServiceReplyBody bytes (a longer one raises

@@ -6,9 +6,11 @@
 #include "platform/ConnectionState.h"
 #include "platform/ProxySetting.h"
 #include "tests/net/NginxServer.h"
+#include "tests/net/ScriptedServer.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
 #include "tests/support/WaitForOperations.h"
+#include "tests/web/ProcessResources.h"
 #include "tests/web/ScriptedHttpServer.h"
 #include "tests/web/SilentServer.h"
 #include "web/ServiceSettings.h"
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -361,6 +364,55 @@ private slots:
         silent.close(); // the stopped query's wait ends; what it read goes nowhere
         QVERIFY(OperationRunner::waitForWorkers(5000));
         QVERIFY(notices->shown.empty());
+    }
+
+    // A user who clicks and presses Escape again and again against a server that never answers:
+    // each stopped query ends its socket at once, whether it still connects or already waits for
+    // the reply, so neither threads nor descriptors pile up; once a stopped query has let go, its
+    // client comes back with its cookies.
+    void stoppedQueriesLeaveNeitherThreadsNorSockets() {
+        std::atomic<int> asked{0};
+        test::ScriptedServer waiting([&](test::ServerConnection& c) {
+            if (c.ReadRequest().empty()) return;
+            ++asked;
+            c.WaitForPeerClose(10000);
+        });
+        test::SilentServer silent(false);
+        server->addReply(okReply("198.51.100.1", "Set-Cookie: sid=1; path=/\r\n"));
+        query();
+        const int threads = test::liveThreads();
+        const int descriptors = test::openDescriptors();
+        const auto pump = [] { QTest::qWait(1); };
+        useService(silent.host());
+        for (int cycle = 0; cycle < 1100; ++cycle) {
+            startQuery();
+            QVERIFY(form->Operations->busy());
+            QTest::keyClick(form->Edit10, Qt::Key_Escape);
+            QVERIFY(!form->Operations->busy());
+        }
+        useService("127.0.0.1:" + std::to_string(waiting.Port()));
+        for (int cycle = 1; cycle <= 50; ++cycle) {
+            startQuery();
+            QVERIFY2(test::waitUntil([&] { return asked == cycle; }, 5000, pump),
+                     qPrintable(QStringLiteral("cycle %1: %2")
+                                    .arg(cycle)
+                                    .arg(notices->texts().join('|')))); // waiting for the reply
+            QTest::keyClick(form->Edit10, Qt::Key_Escape);
+        }
+        const bool settled = test::waitUntil(
+            [&] { return test::liveThreads() <= threads + 2 && test::openDescriptors() <= descriptors + 2; },
+            5000, pump);
+        std::printf("public address, 1150 stopped queries: threads %d -> %d, descriptors %d -> %d\n", threads,
+                    test::liveThreads(), descriptors, test::openDescriptors());
+        QVERIFY(settled);
+        QVERIFY2(notices->shown.empty(), qPrintable(notices->texts().join('|')));
+
+        useService(server->host());
+        server->addReply(okReply("198.51.100.2"));
+        query();
+        expectFields(QStringLiteral("198.51.100.2"));
+        QCOMPARE(QByteArray::fromStdString(server->requests().back().head),
+                 expectedHead(server->host(), "Cookie: sid=1\r\n"));
     }
 
     void proxyPanel_data() {

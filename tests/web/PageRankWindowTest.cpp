@@ -1,8 +1,10 @@
 #include "controls/OperationRunner.h"
 #include "controls/TlxButton.h"
+#include "tests/net/ScriptedServer.h"
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
 #include "tests/support/WaitForOperations.h"
+#include "tests/web/ProcessResources.h"
 #include "tests/web/ScriptedHttpServer.h"
 #include "tests/web/SilentServer.h"
 #include "web/TForm4.h"
@@ -243,6 +245,67 @@ private slots:
         QVERIFY(probe.ticks >= 5 && probe.paints >= 1); // while the query waited
         QCOMPARE(notices->texts(), QStringList{QString::fromUtf8("Zeitüberschreitung beim Lesen.")});
         QCOMPARE(form->Edit4->text(), QStringLiteral("4"));
+    }
+
+    void aPastedLineBreakIsRefusedAndNothingIsSent() {
+        open();
+        form->Edit4->setText(QStringLiteral("4"));
+        for (const char* address : {"www.x.org\r\nX-Injected: 1", "www.x.org\n", "www.x.org\t1"}) {
+            form->Edit3->setText(QString::fromLatin1(address));
+            QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+            QVERIFY(test::operationsIdle(form));
+        }
+        QCOMPARE(notices->texts(),
+                 QStringList(3, QString::fromUtf8("Die Webadresse enthält Steuerzeichen (etwa "
+                                                  "einen Zeilenumbruch); es wurde nichts gesendet.")));
+        QCOMPARE(form->Edit4->text(), QStringLiteral("4"));
+        QCOMPARE(server->connections(), 0);
+    }
+
+    void aDribblingServerEndsAtTheDeadlineAsTheReadTimeout() {
+        test::ScriptedServer dribbling([](test::ServerConnection& c) {
+            if (c.ReadRequest().empty()) return;
+            for (const char byte : std::string("HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\nRank_1:1:"))
+                if (!c.Send(std::string(1, byte)) || c.WaitForPeerClose(40)) return;
+            c.WaitForPeerClose(5000);
+        });
+        qputenv(
+            "ORVEX_RANK_QUERY_URL",
+            QByteArray::fromStdString("http://127.0.0.1:" + std::to_string(dribbling.Port()) + "/search"));
+        form->webTimeouts = {.connectMs = 1000, .readMs = 1000, .totalMs = 400};
+        open();
+        form->Edit3->setText(QStringLiteral("abc.def"));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+        QVERIFY(test::operationsIdle(form));
+        QVERIFY(elapsed.elapsed() < 1500);
+        QCOMPARE(notices->texts(), QStringList{QString::fromUtf8("Zeitüberschreitung beim Lesen.")});
+    }
+
+    // Each stopped query must end its socket at once: a user who clicks and presses Escape again
+    // and again against a server that never answers is left with no threads or sockets piling up.
+    void stoppedQueriesLeaveNeitherThreadsNorSockets() {
+        test::SilentServer silent(false);
+        qputenv("ORVEX_RANK_QUERY_URL", QByteArray::fromStdString("http://" + silent.host() + "/search"));
+        open();
+        form->Edit3->setText(QStringLiteral("abc.def"));
+        const int threads = test::liveThreads();
+        const int descriptors = test::openDescriptors();
+        for (int cycle = 0; cycle < 1100; ++cycle) {
+            QTest::mouseClick(form->lxButton8, Qt::LeftButton);
+            QVERIFY(form->Operations->busy());
+            QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
+            QVERIFY(!form->Operations->busy());
+        }
+        const auto pump = [] { QTest::qWait(10); };
+        const bool settled = test::waitUntil(
+            [&] { return test::liveThreads() <= threads + 2 && test::openDescriptors() <= descriptors + 2; },
+            5000, pump);
+        std::printf("PageRank, 1100 stopped queries: threads %d -> %d, descriptors %d -> %d\n", threads,
+                    test::liveThreads(), descriptors, test::openDescriptors());
+        QVERIFY(settled);
+        QVERIFY(notices->shown.empty());
     }
 
     void anHttpErrorReachesTheErrorReportAndKeepsTheRank() {
