@@ -126,43 +126,47 @@ int TNxIcmp6Echo::OpenSocket(const TNxIcmpClient& client) {
     return socket.release();
 }
 
-bool TNxIcmp6Echo::ParseIncoming(std::span<const std::uint8_t> message, std::uint16_t sequence,
-                                 std::optional<std::uint16_t> identifier, int hopLimit,
-                                 const std::string& source, TReplyStatus& status) {
+bool TNxIcmp6Echo::ParseIncoming(std::span<const std::uint8_t> message, const Match& request, int hopLimit,
+                                 const in6_addr& sender, TReplyStatus& status) {
     if (message.size() < 8) return false;
+    const auto isTarget = [&](const std::uint8_t* address) {
+        return !request.target || std::memcmp(address, &*request.target, 16) == 0;
+    };
     const std::uint8_t type = message[0];
-    std::size_t request = 0; // where the echo header that is answered starts
+    std::size_t answered = 0; // where the echo header that is answered starts
     switch (type) {
     case echo6::kEchoReply:
         status.Outcome = TReplyOutcome::roEchoReply;
+        if (!isTarget(reinterpret_cast<const std::uint8_t*>(&sender))) return false;
         break;
     case echo6::kDestinationUnreachable:
     case echo6::kTimeExceeded: {
         status.Outcome =
             type == echo6::kTimeExceeded ? TReplyOutcome::roTtlExpired : TReplyOutcome::roUnreachable;
-        request = echo6::kErrorHeaderLength + echo6::kIpv6HeaderLength;
-        // The embedded packet must be our echo request, its ICMPv6 header right after the IPv6 one.
-        if (message.size() < request + 8 ||
-            message[echo6::kErrorHeaderLength + 6] != echo6::kNextHeaderIcmpv6 ||
-            message[request] != echo6::kEchoRequest)
+        answered = echo6::kErrorHeaderLength + echo6::kIpv6HeaderLength;
+        // The embedded packet must be our echo request to the target, its ICMPv6 header right after
+        // the IPv6 one.
+        const std::uint8_t* inner = message.data() + echo6::kErrorHeaderLength;
+        if (message.size() < answered + 8 || inner[6] != echo6::kNextHeaderIcmpv6 || !isTarget(inner + 24) ||
+            message[answered] != echo6::kEchoRequest)
             return false;
         break;
     }
     default: // an echo request, ours on loopback included, is never the answer
         return false;
     }
-    if (readLe16(&message[request + 6]) != sequence) return false;
-    if (identifier && readLe16(&message[request + 4]) != *identifier) return false;
+    if (readLe16(&message[answered + 6]) != request.sequence) return false;
+    if (request.identifier && readLe16(&message[answered + 4]) != *request.identifier) return false;
     status.ByteCount = echo6::kIpv6HeaderLength + static_cast<std::int32_t>(message.size());
-    status.SourceAddress = source;
+    status.SourceAddress = ipv6Text(sender);
     status.IcmpType = type;
-    status.Sequence = sequence;
+    status.Sequence = request.sequence;
     status.Ttl = static_cast<std::uint8_t>(std::clamp(hopLimit, 0, 255));
     return true;
 }
 
 int TNxIcmp6Echo::ReadMessage(int socket, std::uint8_t* buffer, int size, const sockaddr_in6& target,
-                              int outgoingHops, int& hopLimit, std::string& source) {
+                              int outgoingHops, int& hopLimit, in6_addr& sender) {
     constexpr int kRebuilt = echo6::kErrorHeaderLength + echo6::kIpv6HeaderLength;
     sockaddr_in6 from{};
     alignas(cmsghdr) std::array<std::uint8_t, 512> control{};
@@ -202,12 +206,12 @@ int TNxIcmp6Echo::ReadMessage(int socket, std::uint8_t* buffer, int size, const 
             }
         }
         if (flags == 0) {
-            source = ipv6Text(from.sin6_addr);
+            sender = from.sin6_addr;
             return static_cast<int>(received);
         }
         // Errors raised on this machine (no ICMPv6 message behind them) answer nothing.
         if (!error || error->ee_origin != SO_EE_ORIGIN_ICMP6) return 0;
-        source = ipv6Text(offender.sin6_addr);
+        sender = offender.sin6_addr;
         std::fill_n(buffer, kRebuilt, 0);
         buffer[0] = error->ee_type;
         buffer[1] = error->ee_code;
@@ -249,13 +253,15 @@ void TNxIcmp6Echo::ExchangeEcho(TNxIcmpClient& client, const sockaddr_in6& targe
         if (ready < 0 && errno != EINTR) throwSocketError(errno);
         if (ready <= 0) continue;
         int hopLimit = 0;
-        std::string source;
+        in6_addr sender{};
         const int received = ReadMessage(socket.get(), buffer.data(), static_cast<int>(buffer.size()), target,
-                                         client.OutgoingTtl, hopLimit, source);
+                                         client.OutgoingTtl, hopLimit, sender);
         if (received < 0) throwSocketError(errno);
-        const std::optional<std::uint16_t> expectedId = datagram_ ? std::nullopt : std::optional(identifier);
+        // A datagram socket only ever gets the answers to its own identifier (the kernel's choice).
+        const Match answering{datagram_ ? std::nullopt : std::optional(identifier), sequence,
+                              target.sin6_addr};
         if (received > 0 && ParseIncoming(std::span(buffer.data(), static_cast<std::size_t>(received)),
-                                          sequence, expectedId, hopLimit, source, status)) {
+                                          answering, hopLimit, sender, status)) {
             answered = true;
             break;
         }

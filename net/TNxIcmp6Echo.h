@@ -57,20 +57,29 @@ public:
     // with neither kind of address raises the IPv4 client's lookup error.
     void RunExchange(TNxIcmpClient& client, const std::string& host);
 
-    // Examines one ICMPv6 message (no IPv6 header). True when it answers the request with
-    // `sequence` (and, when identifier is set, that identifier): an echo reply, or a destination
-    // unreachable or time exceeded message that carries the request. The record then holds
-    // ByteCount 40 + message size, the type, the sequence, hopLimit as Ttl and source.
-    static bool ParseIncoming(std::span<const std::uint8_t> message, std::uint16_t sequence,
-                              std::optional<std::uint16_t> identifier, int hopLimit,
-                              const std::string& source, TReplyStatus& status);
+    // The request a message must answer: identifier none when the kernel already sorted the
+    // messages by identifier (a datagram socket's own), target none to take any address.
+    struct Match {
+        std::optional<std::uint16_t> identifier;
+        std::uint16_t sequence = 0;
+        std::optional<in6_addr> target;
+    };
+
+    // Examines one ICMPv6 message (no IPv6 header) that came from sender. True when it answers
+    // the request: an echo reply from the target with its sequence number (and identifier), or a
+    // destination unreachable or time exceeded message, from anyone, that quotes the request (an
+    // IPv6 header to the target, then the echo request). The record then holds ByteCount 40 +
+    // message size, the type, the sequence, hopLimit as Ttl and the sender as source. Only bytes of
+    // the span are read; nothing raises.
+    static bool ParseIncoming(std::span<const std::uint8_t> message, const Match& request, int hopLimit,
+                              const in6_addr& sender, TReplyStatus& status);
 
 private:
     int OpenSocket(const TNxIcmpClient& client);
     // One message or queued error, rebuilt as a raw socket reads it, into buffer; its length, 0
     // when nothing was waiting, -1 (errno set) on failure.
     int ReadMessage(int socket, std::uint8_t* buffer, int size, const sockaddr_in6& target, int outgoingHops,
-                    int& hopLimit, std::string& source);
+                    int& hopLimit, in6_addr& sender);
 
     bool datagram_ = false;
     bool rawRefused_ = false;

@@ -166,6 +166,7 @@ int TNxIcmpClient::ReadWithIpHeader(std::uint8_t* buffer, int size, int flags, b
         received = size - h;
     }
     if (received < 0) return received;
+    if (info.IcmpError && info.ErrorCut) cut = true; // skipped like any datagram cut by the buffer
     if (info.IcmpError) return ComposeErrorMessage(buffer, size, received, info);
     std::fill_n(buffer, h, 0);
     buffer[0] = 0x45;
@@ -208,62 +209,59 @@ int TNxIcmpClient::ComposeErrorMessage(std::uint8_t* buffer, int size, int origi
     inner[3] = static_cast<std::uint8_t>(innerTotal & 0xFF);
     inner[8] = static_cast<std::uint8_t>(OutgoingTtl);
     inner[9] = kIcmpProtocol;
-    const auto destination = TNxStack::TextToAddress(target_);
+    // Where the request went, as the platform says: a message about a request to another host
+    // must not read as one about ours.
+    const auto destination =
+        TNxStack::TextToAddress(info.ErrorDestination.empty() ? target_ : info.ErrorDestination);
     std::copy(destination.begin(), destination.end(), inner + 16);
     std::copy(original.begin(), original.end(), inner + h);
     return total;
 }
 
-namespace {
-
-// Where the echo header of the request a datagram concerns begins (identifier at +4, sequence
-// number at +6), or -1 for a type that answers no request. h is the IP header length.
-int requestFieldsOffset(std::uint8_t type, int h) {
-    switch (type) {
-    case echo::kEchoReply:
-        return h;
-    case echo::kDestinationUnreachable:
-    case echo::kTimeExceeded:
-        return h + 8 + h; // the embedded request, behind a header as long as the outer one
-    default:
-        return -1;
-    }
-}
-
-} // namespace
-
-bool ExamineDatagram(std::span<const std::uint8_t> datagram, std::uint16_t sequence, TReplyStatus& status) {
+bool ExamineDatagram(std::span<const std::uint8_t> datagram, const EchoMatch& request, TReplyStatus& status) {
     status.Outcome = TReplyOutcome::roFailed;
     const std::uint8_t* d = datagram.data();
     const std::size_t size = datagram.size();
-    const int h = size == 0 ? 0 : (d[0] & 0x0F) * 4;
-    // The time-to-live and the source sit in the first 20 bytes whatever the header length says.
-    if (size < static_cast<std::size_t>(h + 8) || size < static_cast<std::size_t>(echo::kIpHeaderLength))
-        throw ENxIcmpException(nxtext::kNotEnoughBytes);
+    const auto holds = [size](std::size_t end) { return end <= size; };
+    constexpr std::size_t kMinimalHeader = echo::kIpHeaderLength;
+    if (!holds(kMinimalHeader)) return false;
+    const std::size_t h = (d[0] & 0x0F) * 4u;
+    if (h < kMinimalHeader || !holds(h + 8)) return false;
     const std::uint8_t type = d[h];
+    const auto fromTarget = [&](const std::uint8_t* address) {
+        return !request.target || std::equal(request.target->begin(), request.target->end(), address);
+    };
+    const std::uint8_t* fields = nullptr; // the echo header answered: identifier at +4, sequence at +6
     switch (type) {
     case echo::kEchoReply:
+        status.Outcome = TReplyOutcome::roEchoReply;
+        if (fromTarget(d + 12)) fields = d + h;
+        break;
     case echo::kEchoRequest:
+        // Never the answer, whatever its number: on loopback a raw socket reads its own request.
         status.Outcome = TReplyOutcome::roEchoReply;
         break;
     case echo::kDestinationUnreachable:
-        status.Outcome = TReplyOutcome::roUnreachable;
+    case echo::kTimeExceeded: {
+        status.Outcome =
+            type == echo::kTimeExceeded ? TReplyOutcome::roTtlExpired : TReplyOutcome::roUnreachable;
+        // The quoted request: its own IP header (to the target, carrying ICMP), then its echo header.
+        const std::uint8_t* inner = d + h + 8;
+        if (!holds(h + 8 + kMinimalHeader)) break;
+        const std::size_t innerHeader = (inner[0] & 0x0F) * 4u;
+        if (innerHeader < kMinimalHeader || !holds(h + 8 + innerHeader + 8)) break;
+        if (inner[9] != kIcmpProtocol || !fromTarget(inner + 16) || inner[innerHeader] != echo::kEchoRequest)
+            break;
+        fields = inner + innerHeader;
         break;
-    case echo::kTimeExceeded:
-        status.Outcome = TReplyOutcome::roTtlExpired;
-        break;
+    }
     default:
         break;
     }
-    // A request is never the answer, whatever its number: on loopback a raw socket reads its own
-    // request first. Other types are messages for someone else.
-    const int fields = requestFieldsOffset(type, h);
-    if (fields < 0) return false;
-    const std::size_t sequenceOffset = static_cast<std::size_t>(fields + echo::kSequenceOffset);
-    // An error message too short to carry the request's sequence number cannot be matched.
-    if (sequenceOffset + 2 > size) return false;
-    const std::uint16_t found = readLe16(d + sequenceOffset);
-    if (found != sequence) return false;
+    if (fields == nullptr) return false;
+    const std::uint16_t found = readLe16(fields + echo::kSequenceOffset);
+    if (found != request.sequence) return false;
+    if (request.identifier && readLe16(fields + echo::kIdentifierOffset) != *request.identifier) return false;
     status.ByteCount = static_cast<std::int32_t>(size);
     status.SourceAddress = TNxStack::AddressToText({d[12], d[13], d[14], d[15]});
     status.IcmpType = type;
@@ -272,18 +270,13 @@ bool ExamineDatagram(std::span<const std::uint8_t> datagram, std::uint16_t seque
     return true;
 }
 
-bool AnswersRequest(std::span<const std::uint8_t> datagram, std::optional<std::uint16_t> identifier,
-                    std::uint16_t sequence) {
-    if (datagram.size() < static_cast<std::size_t>(echo::kIpHeaderLength)) return false;
-    const int h = (datagram[0] & 0x0F) * 4;
-    if (datagram.size() < static_cast<std::size_t>(h + 8)) return false;
-    const int fields = requestFieldsOffset(datagram[static_cast<std::size_t>(h)], h);
-    if (fields < 0) return false;
-    const std::size_t end = static_cast<std::size_t>(fields + echo::kSequenceOffset + 2);
-    if (end > datagram.size()) return false;
-    const std::uint8_t* f = datagram.data() + fields;
-    if (readLe16(f + echo::kSequenceOffset) != sequence) return false;
-    return !identifier || readLe16(f + echo::kIdentifierOffset) == *identifier;
+EchoMatch TNxIcmpClient::Request() const {
+    EchoMatch request;
+    request.sequence = NextSequence;
+    // A datagram socket only ever gets the answers to its own identifier (the kernel's choice).
+    if (!datagram_) request.identifier = static_cast<std::uint16_t>(ProcessId & 0xFFFF);
+    if (!target_.empty()) request.target = TNxStack::TextToAddress(target_);
+    return request;
 }
 
 bool TNxIcmpClient::ParseIncoming(int byteCount, TReplyStatus& status) {
@@ -297,7 +290,7 @@ bool TNxIcmpClient::ParseIncoming(int byteCount, TReplyStatus& status) {
         return true;
     }
     const std::size_t size = static_cast<std::size_t>(std::clamp(byteCount, 0, echo::kBufferSize));
-    return ExamineDatagram(std::span<const std::uint8_t>(IncomingBuffer.data(), size), NextSequence, status);
+    return ExamineDatagram(std::span<const std::uint8_t>(IncomingBuffer.data(), size), Request(), status);
 }
 
 void TNxIcmpClient::AwaitReply(int timeoutMs, TReplyStatus& status) {
@@ -308,19 +301,8 @@ void TNxIcmpClient::AwaitReply(int timeoutMs, TReplyStatus& status) {
         bool cut = false;
         const int received =
             ReadDatagram(IncomingBuffer.data(), echo::kBufferSize, static_cast<int>(remaining), cut);
-        if (cut) {
-            // Longer than the buffer: an error only when it is the answer to this request; any
-            // other host's large datagram is skipped like every unrelated message. A datagram
-            // socket only ever gets answers to its own identifier.
-            std::optional<std::uint16_t> identifier;
-            if (!datagram_) identifier = static_cast<std::uint16_t>(ProcessId & 0xFFFF);
-            if (AnswersRequest(
-                    std::span<const std::uint8_t>(IncomingBuffer.data(), static_cast<std::size_t>(received)),
-                    identifier, NextSequence)) {
-                SharedStack->LastCode = WSAEMSGSIZE;
-                SharedStack->ThrowSocketError(WSAEMSGSIZE);
-            }
-        } else {
+        // Longer than the buffer: no answer to a 52-byte request is that long, whoever sends it.
+        if (!cut) {
             SharedStack->CheckResult(received);
             if (ParseIncoming(received, status)) return;
         }

@@ -106,6 +106,14 @@ void WriteEchoRequest(std::span<std::uint8_t, echo::kRequestLength> request, std
                       std::uint16_t identifier, std::uint16_t sequence, std::uint32_t ticks,
                       const std::string& payload);
 
+// The request a datagram must answer. identifier: none when the kernel has already sorted the
+// datagrams by identifier (a datagram socket's own); target: none when no request was sent yet.
+struct EchoMatch {
+    std::optional<std::uint16_t> identifier;
+    std::uint16_t sequence = 0;
+    std::optional<std::array<std::uint8_t, 4>> target;
+};
+
 class TNxIcmpClient : public TNxRawClient {
 public:
     TNxIcmpClient();
@@ -125,11 +133,16 @@ public:
     // The steps of an exchange, public so that they can be driven one by one.
     void BuildEchoRequest(const std::string& payload);
     // Examines the datagram of byteCount bytes in IncomingBuffer (0: nothing arrived) with
-    // ExamineDatagram. True when it answers the current request; the record is then filled.
+    // ExamineDatagram against the current request (Request()). True when it answers it; the
+    // record is then filled.
     bool ParseIncoming(int byteCount, TReplyStatus& status);
     // Reads datagrams until one answers the request or timeoutMs has passed; a timed-out wait
-    // leaves the timeout record.
+    // leaves the timeout record. A datagram cut by the buffer is skipped: no answer to a 52-byte
+    // request is that long, and a forged one must not end the run.
     void AwaitReply(int timeoutMs, TReplyStatus& status);
+    // What a datagram must carry to answer the request with NextSequence: the raw socket hears
+    // every ICMP message of the machine, other programs' and other instances' answers included.
+    EchoMatch Request() const;
     // Whether the socket in use is an unprivileged datagram socket.
     bool UsesDatagramSocket() const { return datagram_; }
 
@@ -156,23 +169,16 @@ private:
     std::uint32_t builtAt_ = 0; // tick count written into the last request
 };
 
-// Reads one received datagram (IPv4 header first, exactly the bytes received, at least one) into
-// the record. True when it answers the request with this sequence number: an echo reply carrying
-// it, or a destination-unreachable (3) or time-exceeded (11) message whose embedded request carries
-// it (the embedded header taken to be as long as the outer one); the identifier is not compared.
-// An echo request (type 8) is never the answer: on loopback a raw socket hears its own request
-// before the reply. Any other type, and an error message too short to hold the embedded sequence
-// number, is skipped. A datagram shorter than its header plus 8 bytes, or than the 20 bytes of a
-// minimal header, raises ENxIcmpException (kNotEnoughBytes). Only bytes of the span are read.
-// A skipped datagram leaves its kind in Outcome (roFailed for a foreign type) and no other field.
-bool ExamineDatagram(std::span<const std::uint8_t> datagram, std::uint16_t sequence, TReplyStatus& status);
-
-// Whether a datagram, possibly cut short by the receive buffer, is the answer to the request with
-// this identifier (when given) and sequence number: an echo reply, or an error message embedding
-// the request. Reads only bytes of the span and raises nothing; a datagram too short to tell is
-// not the answer.
-bool AnswersRequest(std::span<const std::uint8_t> datagram, std::optional<std::uint16_t> identifier,
-                    std::uint16_t sequence);
+// Reads one received datagram (IPv4 header first, exactly the bytes received) into the record.
+// True when it answers the request: an echo reply from the target carrying its identifier and
+// sequence number, or a destination-unreachable (3) or time-exceeded (11) message, from anyone,
+// that quotes the request (an IPv4 header to the target, then an echo request with its identifier
+// and sequence number). An echo request (type 8) is never the answer: on loopback a raw socket hears
+// its own request before the reply. Anything else is skipped, also a datagram too short for what it
+// claims to be, so that no datagram from anyone ends a run. A skipped datagram leaves its kind in
+// Outcome (roFailed for a foreign type or a short one) and no other field. Only bytes of the span
+// are read.
+bool ExamineDatagram(std::span<const std::uint8_t> datagram, const EchoMatch& request, TReplyStatus& status);
 
 // RFC 1071 checksum of bytes (even length), least significant byte first as stored in the request.
 std::uint16_t InternetChecksum(std::span<const std::uint8_t> bytes);

@@ -63,6 +63,8 @@ struct TNxDatagramInfo {
     bool IcmpError = false;
     std::uint8_t IcmpType = 0;
     std::uint8_t IcmpCode = 0;
+    std::string ErrorDestination; // for an ICMP error: where the datagram that caused it went
+    bool ErrorCut = false;        // for an ICMP error: the datagram was longer than the buffer
 };
 
 class TNxStack {

@@ -263,6 +263,8 @@ bool readQueuedIcmpError(TNxSocket socket, void* buffer, int length, TNxDatagram
         info.SourceAddress = addressText(offender.sin_addr);
         found = true;
     }
+    info.ErrorDestination = addressText(message.from.sin_addr);
+    info.ErrorCut = (message.header.msg_flags & MSG_TRUNC) != 0;
     received = static_cast<int>(n);
     return found;
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <cstring>
 #include <net/if.h>
 
 using namespace orvex;
@@ -24,11 +25,22 @@ Bytes echoMessage(std::uint8_t type, std::uint16_t sequence) {
     m[6] = std::uint8_t(sequence & 0xFF), m[7] = std::uint8_t(sequence >> 8);
     return m;
 }
-Bytes errorMessage(std::uint8_t type, const Bytes& embedded, std::uint8_t nextHeader = 58) {
+// The request's target, and another host.
+in6_addr address(const char* text) {
+    in6_addr a{};
+    ::inet_pton(AF_INET6, text, &a);
+    return a;
+}
+const in6_addr kTarget = address("2001:db8::2");
+const in6_addr kOther = address("2001:db8::3");
+
+Bytes errorMessage(std::uint8_t type, const Bytes& embedded, std::uint8_t nextHeader = 58,
+                   const in6_addr& to = kTarget) {
     Bytes m(48, 0);
     m[0] = type;
     m[8] = 0x60;
     m[14] = nextHeader;
+    std::memcpy(m.data() + 8 + 24, &to, 16);
     m.insert(m.end(), embedded.begin(), embedded.end());
     return m;
 }
@@ -43,6 +55,7 @@ TEST(Icmp6Echo, OnlyAnswersToTheRequestAreTaken) {
         std::optional<std::uint16_t> identifier;
         int bytes; // 0: not an answer
         TReplyOutcome outcome = TReplyOutcome::roEchoReply;
+        in6_addr sender = kTarget;
     } cases[] = {
         {"reply", echoMessage(129, 3489), 0x1234, 92},
         {"reply, identifier not checked", echoMessage(129, 3489), std::nullopt, 92},
@@ -56,12 +69,15 @@ TEST(Icmp6Echo, OnlyAnswersToTheRequestAreTaken) {
         {"error cut before the sequence", errorMessage(1, Bytes(request.begin(), request.begin() + 7)),
          0x1234, 0},
         {"neighbour solicitation", echoMessage(135, 3489), 0x1234, 0},
+        {"reply from another host", echoMessage(129, 3489), 0x1234, 0, TReplyOutcome::roEchoReply, kOther},
+        {"error from a router", errorMessage(3, request), 0x1234, 140, TReplyOutcome::roTtlExpired, kOther},
+        {"error about a request to another host", errorMessage(1, request, 58, kOther), 0x1234, 0},
         {"too short", Bytes(7, 0), 0x1234, 0},
     };
     for (const Case& c : cases) {
         TReplyStatus status{};
         const bool taken =
-            TNxIcmp6Echo::ParseIncoming(c.message, 3489, c.identifier, 57, "2001:db8::2", status);
+            TNxIcmp6Echo::ParseIncoming(c.message, {c.identifier, 3489, kTarget}, 57, c.sender, status);
         EXPECT_EQ(taken, c.bytes != 0) << c.what;
         if (!taken) continue;
         EXPECT_EQ(status.ByteCount, c.bytes) << c.what;
@@ -69,7 +85,7 @@ TEST(Icmp6Echo, OnlyAnswersToTheRequestAreTaken) {
         EXPECT_EQ(status.IcmpType, c.message[0]) << c.what;
         EXPECT_EQ(status.Sequence, 3489) << c.what;
         EXPECT_EQ(status.Ttl, 57) << c.what;
-        EXPECT_EQ(status.SourceAddress, "2001:db8::2") << c.what;
+        EXPECT_EQ(status.SourceAddress, c.sender.s6_addr[15] == 2 ? "2001:db8::2" : "2001:db8::3") << c.what;
     }
 }
 
