@@ -213,7 +213,8 @@ void TNxCookies::File(std::unique_ptr<TNxNetscapeCookie> cookie, UnixSeconds now
 }
 
 void TNxCookies::EvictOldest() {
-    const auto [stamp, key] = *byAge_.begin();
+    const std::uint64_t stamp = byAge_.begin()->first;
+    const std::string key = byAge_.begin()->second;
     byAge_.erase(byAge_.begin());
     const auto found = domains_.find(key);
     if (found == domains_.end()) return;

@@ -3,7 +3,10 @@
 // handler and its cookie store; a connection the server keeps open is reused by the next request.
 //
 // Redirects are reported, not followed (HandleRedirects is kept for callers that set it); no
-// secure transport exists, so "https" fails; the connect waits as long as the platform does.
+// secure transport exists, so "https" fails; the connect waits as long as the platform does unless
+// ConnectTimeout says otherwise, and TotalTimeout bounds a whole request. A URL holding a control
+// character is refused before anything is sent. Abort (TNxTCPConnection) may come from another
+// thread.
 // A request that fails after it was sent closes its connection unless the reply was read to its
 // end, so the rest of a broken reply is never taken for the next one.
 #pragma once

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# fuzz.sh [SECONDS]: builds the libFuzzer harnesses with clang (build/fuzz) and runs each for
-# SECONDS (default 20), starting from the seeds in fuzz/seeds. Exits non-zero when one finds a
-# crash; the input that did it is left in build/fuzz/findings.
+# fuzz.sh [SECONDS]: builds the libFuzzer harnesses with clang (build/fuzz) and runs them for
+# SECONDS in all (default 80), shared out evenly (at least 5 s each), starting from the seeds in
+# fuzz/seeds. Exits non-zero when one finds a crash; the input that did it is left in
+# build/fuzz/findings.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-20}
+total=${1:-80}
 dir="$here/build/fuzz"
-harnesses=(FuzzHttpReply FuzzUri FuzzSetCookie FuzzIcmpDatagram)
+harnesses=(FuzzHttpReply FuzzUri FuzzSetCookie FuzzIcmpDatagram FuzzIcmp6Reply FuzzSettings FuzzRankReply)
+seconds=$((total / ${#harnesses[@]}))
+[ "$seconds" -ge 5 ] || seconds=5
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)

@@ -16,4 +16,4 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$here/build/asan" -j 2 --timeout 900
 
 echo "== fuzzing the parsers of server input (bounded)"
-"$here/scripts/fuzz.sh" "${ORVEX_FUZZ_SECONDS:-20}"
+"$here/scripts/fuzz.sh" "${ORVEX_FUZZ_SECONDS:-80}"

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <functional>
+#include <mutex>
 
 using namespace orvex;
 using test::ScriptedServer;
@@ -115,6 +117,46 @@ TEST(HostileReply, EveryOverlongOrCutBodyEndsTheQueryWithAnErrorAndLittleMemory)
             std::printf("%-16s %-40s peak growth %ld KiB\n", query.name, hostile.what, growth);
         }
     }
+}
+
+// A flood of cookies costs one bounded query: the box's client keeps a bounded number, the next
+// request stays small, and the query does not get slower with each flood.
+TEST(HostileReply, ACookieFloodLeavesABoundedStoreAndSmallRequests) {
+    std::string cookies;
+    for (int i = 0; i < 30000; ++i)
+        cookies += "Set-Cookie: c" + std::to_string(i) + "=v; path=/\r\n";
+    std::vector<std::string> heads;
+    std::mutex lock;
+    ScriptedServer server([&](ServerConnection& c) {
+        for (std::string head; !(head = c.ReadRequest()).empty();) {
+            {
+                std::lock_guard hold(lock);
+                heads.push_back(head);
+            }
+            if (!c.Send("HTTP/1.1 200 OK\r\n" + cookies + "Content-Length: 7\r\n\r\n1.2.3.4")) return;
+        }
+    });
+    PublicAddressClients box;
+    const std::string url = publicAddressUrl("127.0.0.1:" + std::to_string(server.Port()));
+    std::vector<long long> took;
+    for (int query = 0; query < 5; ++query) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto q = box.next({});
+        const WebQuery::Running running = q.hold->run(*q.client);
+        EXPECT_EQ(q.client->FetchUrl(url), "1.2.3.4");
+        took.push_back(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    const std::size_t held = box.client()->CookieManager->CookieCollection.Count();
+    EXPECT_EQ(held, TNxCookieManager::kMaxCookiesPerDomain);
+    std::lock_guard hold(lock);
+    ASSERT_EQ(heads.size(), 5u);
+    EXPECT_LT(heads.back().size(), TNxCookieManager::kMaxCookieLine + 300);
+    std::printf(
+        "cookie flood: 30000 Set-Cookie per reply, first query %lld ms, fifth %lld ms, %zu cookies held, "
+        "last request %zu bytes\n",
+        took.front(), took.back(), held, heads.back().size());
 }
 
 TEST(HostileReply, ABodyUpToTheLimitIsReadWhole) {
