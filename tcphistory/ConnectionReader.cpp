@@ -39,8 +39,7 @@ std::string endpointsKey(const TcpRow& row) {
 
 } // namespace
 
-ConnectionReader::ConnectionReader(TcpTable& table, bool ownerLookup)
-    : table_(table), ownerLookup_(ownerLookup) {}
+ConnectionReader::ConnectionReader(TcpTable& table, bool facts) : table_(table), facts_(facts) {}
 
 bool ConnectionReader::watchClosings() {
     return closings_.start();
@@ -58,10 +57,10 @@ void ConnectionReader::read(ConnectionPoll& poll) {
     // is still known from the last read.
     if (closings_.running()) addClosed(poll);
 
-    poll.Ok =
-        table_.read(rows_, tcpStateBit(TcpListen) | tcpStateBit(TcpEstablished) | kIpv6Rows | kSocketInfo);
+    const TcpStateMask wanted = tcpStateBit(TcpListen) | tcpStateBit(TcpEstablished) | kIpv6Rows;
+    poll.Ok = table_.read(rows_, facts_ ? wanted | kSocketInfo : wanted);
     walked_ = false;
-    if (ownerLookup_ && poll.Ok) {
+    if (facts_ && poll.Ok) {
         inodes_.clear();
         inodes_.reserve(rows_.size());
         for (const TcpRow& row : rows_)
@@ -75,7 +74,7 @@ void ConnectionReader::read(ConnectionPoll& poll) {
         PolledConnection& connection = poll.Open.emplace_back();
         connection.Record = makeTcpConnStatus(row);
         connection.Row = row;
-        fillFacts(row, connection.Facts);
+        if (facts_) fillFacts(row, connection.Facts);
     }
     if (closings_.running()) previous_.swap(rows_);
 }
@@ -115,7 +114,7 @@ void ConnectionReader::fillFacts(const TcpRow& row, ConnectionFacts& facts) {
         facts.Uid = row.Uid;
         facts.User = owners_.userName(row.Uid);
     }
-    if (ownerLookup_ && row.Inode != 0) {
+    if (facts_ && row.Inode != 0) {
         if (const SocketOwner* owner = owners_.find(row.Inode)) {
             facts.Program = owner->Program;
             facts.Pid = owner->Pid;

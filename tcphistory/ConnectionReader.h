@@ -53,8 +53,9 @@ struct ConnectionPoll {
 
 class ConnectionReader {
 public:
-    // table must outlive the reader; ownerLookup off leaves program and pid unknown.
-    explicit ConnectionReader(TcpTable& table, bool ownerLookup = true);
+    // table must outlive the reader. With facts off it reads only what the records need (no
+    // owners, users or counters), as the history did before it showed them.
+    explicit ConnectionReader(TcpTable& table, bool facts = true);
 
     // Starts watching for closing connections; false when the system does not report them.
     bool watchClosings();
@@ -73,7 +74,7 @@ private:
     void fillFacts(const TcpRow& row, ConnectionFacts& facts);
 
     TcpTable& table_;
-    bool ownerLookup_;
+    bool facts_;
     SocketOwners owners_;
     TcpCloseWatch closings_;
     std::vector<TcpRow> rows_;     // this read's rows
