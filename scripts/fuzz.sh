@@ -7,7 +7,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 total=${1:-80}
 dir="$here/build/fuzz"
-harnesses=(FuzzHttpReply FuzzUri FuzzSetCookie FuzzIcmpDatagram FuzzIcmp6Reply FuzzSettings FuzzRankReply)
+harnesses=(FuzzHttpReply FuzzUri FuzzSetCookie FuzzIcmpDatagram FuzzIcmp6Reply FuzzSettings FuzzRankReply
+    FuzzSockDiag)
 seconds=$((total / ${#harnesses[@]}))
 [ "$seconds" -ge 5 ] || seconds=5
 
