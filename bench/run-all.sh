@@ -16,7 +16,7 @@ readme=${README:-bench/README.md}
 started=$(date +%s)
 
 "$here/scripts/setup.sh"
-BUILD_TARGETS="orvex bench_launch bench_http_get bench_ping_loop bench_history_tick bench_hold_connections \
+BUILD_TARGETS="orvex bench_launch bench_http_get bench_ping_loop bench_history_tick bench_hold_connections bench_close_watch \
 bench_bare_window bench_main_window bench_route_gap" \
     "$here/scripts/build.sh" build/bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_BUILD_TESTS=OFF -DORVEX_BUILD_BENCH=ON
 bin=build/bench/bench
@@ -90,8 +90,11 @@ launch --title "ping 127.0.0.1, per exchange (1000 back to back)" --target "≤ 
 BIN="$bin" ROWS="$rows" ROUNDS="$rounds" bench/route.sh
 
 # --- Connection history: 10,000 established loopback connections held by a helper process (both
-# ends: 20,000 rows); the window's tick (read, format, test, append, automatic clear) per tick,
-# 20 ticks per process, beside one `ss` reading the same table per process.
+# ends: 20,000 rows); the window's tick (read with owners and counters, format, test, append,
+# automatic clear) per tick, 20 ticks per process, beside one `ss -tnpi` (which also resolves the
+# processes and reads tcp_info) and one plain `ss -tn` reading the same table per process; then the
+# history's tick with the facts beside the same tick without them (what it cost before), when
+# nothing changes between ticks.
 history_rows() { # FAMILY (4 or 6)
     local family=$1
     coproc HOLD { "$bin/bench_hold_connections" 10000 "$family"; }
@@ -102,10 +105,16 @@ history_rows() { # FAMILY (4 or 6)
         return 0
     fi
     echo "connections held: $ready (IPv$family)"
-    launch --title "history tick, 10,000 IPv$family connections, per tick" --target "≤ 1" \
+    launch --title "history tick with owners and counters, 10,000 IPv$family connections, per tick" \
+        --target "≤ 0.7 of ss -tnpi" \
         --side orvex 20 -- "$bin/bench_history_tick" 20 window \
+        --side ss-tnpi 1 -- ss -tnpi \
         --side ss 1 -- ss -tn \
         --side "ss-$family" 1 -- ss -tn"$family"
+    launch --title "history tick with the facts beside without them, nothing changed, IPv$family, per tick" \
+        --target "≤ 1.1" \
+        --side facts 20 -- "$bin/bench_history_tick" 20 model \
+        --side plain 20 -- "$bin/bench_history_tick" 20 model-plain
     local inproc
     inproc=$("$bin/bench_history_tick" 20 window)
     echo "$inproc"
@@ -133,6 +142,16 @@ done
 
 # --- The IPv6 connection history beside `ss -tn6`.
 history_rows 6
+
+# --- Closing broadcasts under 2,000 short loopback connections a second for 5 s: the closings the
+# history's watch saw against the number made, and the watch's processor time.
+for family in 4 6; do
+    watched=$("$bin/bench_close_watch" 2000 5 "$family" || true)
+    echo "$watched"
+    single "closings seen of 2 × 10,000 short IPv$family connections at 2,000/s (missed; watch CPU)" \
+        "$(sed -n 's/.*missed \([0-9-]*\);.*/\1 missed/p' <<<"$watched"); $(sed -n 's/.*watch \([0-9]*\) ms (\(.*\) of one core)/\1 ms, \2/p' <<<"$watched")" \
+        "0 missed" "$bin/bench_close_watch 2000 5 $family"
+done
 
 # --- The longest event-loop gap while each operation runs (its own network namespace).
 if [ -z "${SKIP_GAPS:-}" ]; then

@@ -45,14 +45,17 @@ bool ConnectionReader::watchClosings() {
     return closings_.start();
 }
 
+void ConnectionReader::startWantedWatch() {
+    if (!watchOnRead_) return;
+    watchOnRead_ = false;
+    watchClosings();
+}
+
 void ConnectionReader::read(ConnectionPoll& poll) {
     poll.Open.clear();
     poll.Closed.clear();
     poll.LostClosings = 0;
-    if (watchOnRead_) {
-        watchOnRead_ = false;
-        watchClosings();
-    }
+    startWantedWatch();
     // Closings first: a socket that closed before this read is in no table any more, and its owner
     // is still known from the last read.
     if (closings_.running()) addClosed(poll);

@@ -59,9 +59,10 @@ public:
 
     // Starts watching for closing connections; false when the system does not report them.
     bool watchClosings();
-    // Or lets the first read start it (once: a system without the broadcasts is not asked again),
-    // so that nothing listens before anything is recorded.
+    // Or lets the first read (or an earlier startWantedWatch) start it, once: a system without
+    // the broadcasts is not asked again, and nothing listens before anything is recorded.
     void watchClosingsFromFirstRead(bool on) { watchOnRead_ = on; }
+    void startWantedWatch();
     bool watchingClosings() const { return closings_.running(); }
 
     void read(ConnectionPoll& poll);

@@ -142,6 +142,9 @@ TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr
       clock_(clock ? std::move(clock) : std::make_shared<LocaleClock>()),
       history_(std::make_unique<ConnectionHistory>(*clock_)),
       reader_(std::make_shared<ConnectionReader>(*table_)) {
+    // The closing broadcasts are the system's: they go with the system's table only, from the
+    // first poll on (nothing listens before anything is recorded).
+    reader_->watchClosingsFromFirstRead(!table);
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral(" TCPHistory"));
     setFont(QFont(QStringLiteral("Arial"), 8));
@@ -304,6 +307,14 @@ void TForm3::FormCreate() {
 
 void TForm3::cbShowListenersClick() {
     history_->setListening(cbShowListeners->isChecked());
+    // Recording starts: the closings are watched from now on, not only from the first poll's end.
+    if (cbShowListeners->isChecked()) {
+        try {
+            worker_.submit([reader = reader_, table = table_] { reader->startWantedWatch(); });
+        } catch (const std::system_error&) {
+            // No worker: the first poll starts the watch.
+        }
+    }
 }
 
 void TForm3::sbClearClick() {

@@ -24,8 +24,11 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace orvex;
@@ -480,6 +483,44 @@ private slots:
         table->rows.push_back(test::established(50001, 2, 80));
         QTRY_COMPARE_WITH_TIMEOUT(form->sgConnHist->model()->rowCount(), 4, 3000);
         ::umount2(dir.path().toUtf8().constData(), MNT_DETACH);
+    }
+
+    // The window as the program makes it (the system's table, closings watched): a loopback
+    // connection that opens and closes between two polls gets its row, closed, with its counters.
+    void connectionBetweenTwoPollsShowsInTheWindow() {
+        form = std::make_unique<TForm3>(nullptr);
+        form->cbShowListeners->click();
+        form->TimerTimer(); // a poll queued behind the start of the watch
+        QTRY_VERIFY_WITH_TIMEOUT(!form->polling(), 3000);
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof where;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&where), length) == 0 &&
+                ::listen(listener, 1) == 0);
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&where), &length);
+        const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(::connect(client, reinterpret_cast<sockaddr*>(&where), length) == 0);
+        const int server = ::accept(listener, nullptr, nullptr);
+        QCOMPARE(::send(client, "0123456789", 10, 0), 10);
+        char bytes[10];
+        QCOMPARE(::recv(server, bytes, sizeof bytes, MSG_WAITALL), 10);
+        ::close(client);
+        ::close(server);
+        ::close(listener);
+        const QString port = QString::fromStdString(FormatPort(ntohs(where.sin_port)));
+        const auto closedRow = [&] {
+            const QAbstractItemModel* grid = form->sgConnHist->model();
+            for (int r = 0; r < grid->rowCount(); ++r)
+                if (grid->index(r, 5).data().toString() == port && grid->index(r, 6).data() == "established")
+                    return grid->index(r, 0).data(Qt::ToolTipRole).toString();
+            return QString();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!closedRow().isEmpty(), 3000);
+        QVERIFY2(closedRow().contains(QStringLiteral("gesendet: 10 Bytes")) &&
+                     closedRow().contains(QStringLiteral("geschlossen: ")),
+                 qPrintable(closedRow()));
     }
 
     void screenshotWithRows() {
