@@ -4,6 +4,7 @@
 #include "app/TForm2.h"
 #include "app/TForm5.h"
 #include "app/TStatusBar.h"
+#include "controls/BusyButtons.h"
 #include "controls/CrispFrame.h"
 #include "controls/ErrorReport.h"
 #include "controls/FixedWindow.h"
@@ -11,6 +12,7 @@
 #include "controls/FramedGroupBox.h"
 #include "controls/KeyPress.h"
 #include "controls/LocaleFormats.h"
+#include "controls/Notifier.h"
 #include "controls/OperationRunner.h"
 #include "controls/TFormSize.h"
 #include "controls/TSpinEdit.h"
@@ -49,6 +51,8 @@ namespace orvex {
 
 const QString TForm1::kOnline = QStringLiteral(" Online");
 const QString TForm1::kOffline = QStringLiteral(" Offline");
+const QString TForm1::kBusyMenuNotice =
+    QString::fromUtf8("Es läuft noch eine Abfrage. Bitte warten oder sie mit \"Stopp\" oder Esc beenden.");
 
 namespace {
 
@@ -332,11 +336,12 @@ void TForm1::buildStatusBar() {
 }
 
 void TForm1::bindHandlers() {
-    // A click that reaches a button while an operation runs (from an assistive tool, say) starts
-    // nothing, as the held-off mouse and keys do.
-    const auto idle = [this] { return !Operations->busy(); };
-    auto onClick = [this, idle](QAbstractButton* button, void (TForm1::*handler)()) {
-        connectGuarded(button, &QAbstractButton::clicked, this, handler, idle);
+    // While an operation runs, the button of its box reads "Stopp" and stops it, and the other
+    // buttons are disabled. A click that reaches a button meanwhile (from an assistive tool, say)
+    // starts nothing, as the held-off mouse and keys do.
+    busyButtons_ = new BusyButtons(Operations, this);
+    auto onClick = [this](TlxButton* button, void (TForm1::*handler)()) {
+        busyButtons_->add(button, [this, handler] { runGuarded(this, [&] { (this->*handler)(); }); });
     };
     onClick(lxButton1, &TForm1::lxButton1Click);
     onClick(lxButton2, &TForm1::lxButton2Click);
@@ -346,16 +351,19 @@ void TForm1::bindHandlers() {
     onClick(lxButton6, &TForm1::lxButton6Click);
     onClick(PingButton, &TForm1::PingButtonClick);
 
-    auto onKey = [this](QWidget* field, void (TForm1::*handler)(char16_t&)) {
-        bindKeyPress(field, [this, handler](char16_t& key) { (this->*handler)(key); });
+    // Enter runs the operation of the box named by button (the gateway box for the three combos).
+    auto onKey = [this](QWidget* field, void (TForm1::*handler)(char16_t&), TlxButton* button) {
+        bindKeyPress(field, [this, handler, button](char16_t& key) {
+            busyButtons_->startFrom(button, [&] { (this->*handler)(key); });
+        });
     };
-    onKey(editIP, &TForm1::editIPKeyPress);
-    onKey(editHost, &TForm1::editHostKeyPress);
-    onKey(Edit1, &TForm1::cobGatewayKeyPress);
-    onKey(cobGateway, &TForm1::cobGatewayKeyPress);
-    onKey(iphinter, &TForm1::ComboBox1KeyPress);
-    onKey(Edit10, &TForm1::Edit10KeyPress);
-    onKey(edHost, &TForm1::edHostKeyPress);
+    onKey(editIP, &TForm1::editIPKeyPress, lxButton1);
+    onKey(editHost, &TForm1::editHostKeyPress, lxButton2);
+    onKey(Edit1, &TForm1::cobGatewayKeyPress, lxButton5);
+    onKey(cobGateway, &TForm1::cobGatewayKeyPress, lxButton5);
+    onKey(iphinter, &TForm1::ComboBox1KeyPress, lxButton5);
+    onKey(Edit10, &TForm1::Edit10KeyPress, lxButton6);
+    onKey(edHost, &TForm1::edHostKeyPress, PingButton);
 
     // Ctrl+Enter in any field runs its box as the box's button does, so every box can be run from
     // the keyboard (plain Enter keeps the bindings above: in the MAC and local-address combos it
@@ -384,10 +392,23 @@ void TForm1::bindHandlers() {
         connectGuarded(cobGateway, signal, this, &TForm1::cobGatewayChange);
     }
 
-    // While an operation runs, the menu only ends the program.
-    auto onMenu = [this, idle](QAction* action, void (TForm1::*handler)()) {
-        connectGuarded(action, &QAction::triggered, this, handler,
-                       action == Beenden1 ? std::function<bool()>() : idle);
+    // A menu command runs from the event loop, after the menu (or the assistive tool that chose
+    // it) has been answered: one that opens a window would otherwise keep an AT-SPI press waiting
+    // until the window closes. While an operation runs, the menu ends the program; its other
+    // entries say why they do nothing.
+    auto onMenu = [this](QAction* action, void (TForm1::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, action, handler] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, action, handler] {
+                    if (action != Beenden1 && Operations->busy()) {
+                        notifier().information(this, kBusyMenuNotice);
+                        return;
+                    }
+                    runGuarded(this, [&] { (this->*handler)(); });
+                },
+                Qt::QueuedConnection);
+        });
     };
     onMenu(Beenden1, &TForm1::Beenden1Click);
     onMenu(TCPHistory1, &TForm1::TCPHistory1Click);

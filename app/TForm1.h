@@ -37,6 +37,7 @@ class TForm4;
 class TForm5;
 class TFormSize;
 class OperationRunner;
+class BusyButtons;
 class TlxButton;
 class TSpinEdit;
 class TStatusBar;
@@ -149,6 +150,8 @@ public:
     // Connection-state panel texts.
     static const QString kOnline;
     static const QString kOffline;
+    // Shown when a menu entry is chosen while an operation runs.
+    static const QString kBusyMenuNotice;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -166,6 +169,7 @@ private:
     std::shared_ptr<NetworkAdapters> adapters();
 
     Form1Services services_;
+    BusyButtons* busyButtons_ = nullptr; // the boxes' buttons while an operation runs
     qint64 shownSecond_ = -1;
 };
 

@@ -5,7 +5,10 @@
 #include "controls/UiThread.h"
 #include "platform/Threads.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QWidget>
@@ -39,6 +42,32 @@ void queueLocked(const std::shared_ptr<OperationState>& state, std::function<voi
         if (state->abandoned) return;
         runGuarded(state->reportTo, ui);
     });
+}
+
+// Marks the windows a runner guards, for the accessibility factory below.
+constexpr const char* kGuardedWindow = "orvexOperationWindow";
+
+// A guarded window as assistive technology sees it: as Qt shows a window or dialog, plus the busy
+// state while its runner runs an operation.
+class OperationWindowAccessible : public QAccessibleWidget {
+public:
+    OperationWindowAccessible(QWidget* window, QAccessible::Role role) : QAccessibleWidget(window, role) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (const OperationRunner* runner = OperationRunner::of(widget())) s.busy = runner->busy();
+        return s;
+    }
+};
+
+QAccessibleInterface* operationWindowFactory(const QString& className, QObject* object) {
+    auto* window = qobject_cast<QWidget*>(object);
+    // Asked once per class of the object, most derived first: answer for that one only.
+    if (window == nullptr || !window->property(kGuardedWindow).toBool() ||
+        className != QLatin1String(object->metaObject()->className()))
+        return nullptr;
+    return new OperationWindowAccessible(window, qobject_cast<QDialog*>(window) ? QAccessible::Dialog
+                                                                                : QAccessible::Window);
 }
 
 } // namespace
@@ -76,6 +105,12 @@ OperationRunner* OperationRunner::of(QWidget* window) {
 }
 
 void OperationRunner::guard(QWidget* window) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(operationWindowFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
+    window->setProperty(kGuardedWindow, true);
     guarded_.emplace_back(window);
 }
 
@@ -191,12 +226,27 @@ void OperationRunner::enterBusy() {
     qApp->installEventFilter(this);
     cursorShown_ = busyCursor_;
     if (cursorShown_) QApplication::setOverrideCursor(Qt::BusyCursor);
+    emit busyChanged(true);
+    announceBusy();
 }
 
 void OperationRunner::leaveBusy() {
     qApp->removeEventFilter(this);
     if (cursorShown_) QApplication::restoreOverrideCursor();
     cursorShown_ = false;
+    emit busyChanged(false);
+    announceBusy();
+}
+
+void OperationRunner::announceBusy() {
+    if (!QAccessible::isActive()) return;
+    QAccessible::State changed;
+    changed.busy = true;
+    for (const QPointer<QWidget>& window : guarded_) {
+        if (!window) continue;
+        QAccessibleStateChangeEvent event(window.data(), changed);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 bool OperationRunner::isGuarded(QObject* watched, QWidget** window) const {

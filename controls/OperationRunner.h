@@ -21,6 +21,11 @@
 //
 // The runner lives on the UI thread; its owner window destroys it before anything the posted UI
 // work touches. Worker threads are detached: they never keep the program from ending.
+//
+// Showing it: busyChanged tells the windows when an operation starts and ends, so they can show it
+// (BusyButtons, whose buttons are allowed while busy: the running box's one stops it, the others
+// are disabled); and to assistive technology the guarded windows report the busy state
+// while an operation runs.
 #pragma once
 
 #include <QObject>
@@ -94,6 +99,8 @@ public:
 
 signals:
     void idle();
+    // An operation started (true) or ended, was stopped or let go (false).
+    void busyChanged(bool busy);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,6 +110,7 @@ private:
     void finished(const std::shared_ptr<OperationState>& state, Completion completion);
     void enterBusy();
     void leaveBusy();
+    void announceBusy(); // the busy state of the guarded windows changed
     bool isGuarded(QObject* watched, QWidget** window) const;
     bool isAllowed(QObject* watched) const;
 

@@ -158,7 +158,8 @@ void TlxButton::paintButton(QPainter& painter) const {
              : alignmentV_ == lxtavBottom ? Qt::AlignBottom
                                           : Qt::AlignVCenter;
     painter.setFont(font());
-    painter.setPen(toQColor(fontColor_));
+    // Disabled (while another box's operation runs): the caption in the grey of unavailable text.
+    painter.setPen(isEnabled() ? toQColor(fontColor_) : QColor(128, 128, 128));
     painter.drawText(box, flags, text());
 }
 

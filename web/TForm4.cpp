@@ -1,5 +1,6 @@
 #include "web/TForm4.h"
 
+#include "controls/BusyButtons.h"
 #include "controls/ErrorReport.h"
 #include "controls/FixedWindow.h"
 #include "controls/Fonts.h"
@@ -64,7 +65,6 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     lxButton8 = new TlxButton(QStringLiteral("OK"), QRect(129, 45, 65, 20), GroupBox6);
     lxButton8->setObjectName(QStringLiteral("lxButton8"));
     lxButton8->setFocusPolicy(Qt::ClickFocus);
-    connectGuarded(lxButton8, &QAbstractButton::clicked, this, &TForm4::lxButton8Click);
     // Escape closes the window from the fields too, as it closes the other windows. OK takes no
     // focus; Ctrl+Enter in a field presses it, as in the main window's boxes.
     for (QLineEdit* field : {Edit3, Edit4}) {
@@ -76,6 +76,10 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent) {
     Operations = OperationRunner::of(parent);
     if (Operations == nullptr) Operations = new OperationRunner(this);
     Operations->guard(this);
+    // While the query runs OK reads "Stopp" and stops it; while the main window's boxes run one it
+    // is disabled.
+    auto* busy = new BusyButtons(Operations, this);
+    busy->add(lxButton8, [this] { runGuarded(this, [this] { lxButton8Click(); }); });
 }
 
 void TForm4::lxButton8Click() {

@@ -311,17 +311,20 @@ private slots:
     }
 
     void infoMenuOpensBothWindows() {
+        // Each window opens from the event loop after its menu entry; the timer then runs in it.
         QStringList shown;
+        form->Markennamen1->trigger();
         QTimer::singleShot(0, form, [&] {
             shown << form->Form5->windowTitle();
             form->Form5->PingButton->click();
         });
-        form->Markennamen1->trigger();
+        QTRY_VERIFY(shown.size() == 1 && !form->Form5->isVisible());
+        form->Info1->trigger();
         QTimer::singleShot(0, form, [&] {
             shown << form->Form2->windowTitle();
             QTest::keyClick(form->Form2, Qt::Key_Escape);
         });
-        form->Info1->trigger();
+        QTRY_VERIFY(shown.size() == 2 && !form->Form2->isVisible());
         QCOMPARE(shown, (QStringList{"MARKENNAMEN UND WARENZEICHEN ", "Info"}));
     }
 };

@@ -40,13 +40,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(windows.Form1.get()));
         windows.Form1->editIP->setText(QStringLiteral("10.1.2.3"));
         bool wasModal = false;
+        windows.Form1->TCPHistory1->trigger(); // the window opens from the event loop
         QTimer::singleShot(0, windows.Form3, [&] {
             wasModal = windows.Form3->isVisible() && windows.Form3->isModal();
             QTest::keyClick(windows.Form3->sgConnHist, Qt::Key_Escape);
         });
-        windows.Form1->TCPHistory1->trigger();
-        QVERIFY(wasModal);
-        QVERIFY(!windows.Form3->isVisible());
+        QTRY_VERIFY(wasModal);
+        QTRY_VERIFY(!windows.Form3->isVisible());
         QCOMPARE(windows.Form1->editIP->text(), QString());
 
         // The window polls the table the main window was given.

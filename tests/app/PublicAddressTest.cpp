@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/TForm1.h"
+#include "app/TForm2.h"
 #include "app/TStatusBar.h"
 #include "controls/OperationRunner.h"
 #include "controls/TlxButton.h"
@@ -14,7 +15,9 @@
 #include "tests/web/ScriptedHttpServer.h"
 #include "tests/web/SilentServer.h"
 #include "web/ServiceSettings.h"
+#include "web/TForm4.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -334,7 +337,7 @@ private slots:
         test::LivenessProbe probe(form->Edit10);
         startQuery();
         QVERIFY(form->Operations->busy());
-        QTest::mouseClick(form->lxButton6, Qt::LeftButton); // held off, not queued
+        QTest::mouseClick(form->lxButton1, Qt::LeftButton); // another box's: held off, not queued
         QVERIFY(test::operationsIdle(form));
         QCOMPARE(notices->texts(), QStringList{report});
         QCOMPARE(notices->shown[0].caption, QStringLiteral("Orvex 1.7"));
@@ -413,6 +416,41 @@ private slots:
         expectFields(QStringLiteral("198.51.100.2"));
         QCOMPARE(QByteArray::fromStdString(server->requests().back().head),
                  expectedHead(server->host(), "Cookie: sid=1\r\n"));
+    }
+
+    // While the query runs its OK reads "Stopp" and a mouse click on it stops the query; the other
+    // buttons are disabled, the window is busy to assistive technology, and a menu entry says why
+    // it does nothing. Afterwards the boxes look as before.
+    void aRunningQueryOffersStoppToTheMouse() {
+        test::SilentServer silent(false);
+        useService(silent.host());
+        // The boxes, without the status bar and its clock.
+        auto boxes = [this] { return form->client->grab(QRect(0, 0, 392, 425)).toImage(); };
+        const QImage atRest = boxes();
+        TlxButton* others[] = {form->lxButton1, form->lxButton2,  form->lxButton3,       form->lxButton4,
+                               form->lxButton5, form->PingButton, form->Form4->lxButton8};
+        QTest::mouseClick(form->lxButton6, Qt::LeftButton);
+        QVERIFY(form->Operations->busy());
+        QCOMPARE(form->lxButton6->text(), QStringLiteral("Stopp"));
+        QVERIFY(form->lxButton6->isEnabled());
+        for (TlxButton* other : others)
+            QVERIFY2(!other->isEnabled(), qPrintable(other->objectName()));
+        QVERIFY(QAccessible::queryAccessibleInterface(form)->state().busy);
+        test::saveScreenshot(form, QStringLiteral("main-window-busy"));
+
+        form->Info1->trigger();
+        QTRY_COMPARE(notices->texts(), QStringList{TForm1::kBusyMenuNotice});
+        QVERIFY(!form->Form2->isVisible());
+
+        QTest::mouseClick(form->lxButton6, Qt::LeftButton);
+        QVERIFY(!form->Operations->busy()); // let go at once
+        QCOMPARE(form->lxButton6->text(), QStringLiteral("OK"));
+        for (TlxButton* other : others)
+            QVERIFY(other->isEnabled());
+        QVERIFY(!QAccessible::queryAccessibleInterface(form)->state().busy);
+        form->editIP->setFocus(); // where it was; the click gave it to the button
+        QCOMPARE(boxes(), atRest);
+        QCOMPARE(notices->shown.size(), std::size_t(1));
     }
 
     void proxyPanel_data() {
