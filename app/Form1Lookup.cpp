@@ -1,6 +1,7 @@
 // The "IP to Hostname" and "Hostname to IP" boxes of the main window.
 #include "app/TForm1.h"
 
+#include "controls/Announcer.h"
 #include "controls/Notifier.h"
 #include "controls/OperationRunner.h"
 #include "controls/WinText.h"
@@ -23,6 +24,7 @@ void showLookupOutcome(TForm1* form, const LookupOutcome& outcome, QLineEdit* fi
     case LookupOutcome::Kind::Found:
         field->setText(fromWinBytes(outcome.result));
         form->edHost->setText(fromWinBytes(outcome.result));
+        announce(form, field->text());
         break;
     case LookupOutcome::Kind::NotFound:
         notifier().information(form, fromUtf8(outcome.notice));

@@ -1,6 +1,7 @@
 // The "Lokale IP-Adresse", "Mac-Adresse" and "Gateway" boxes of the main window.
 #include "app/TForm1.h"
 
+#include "controls/Announcer.h"
 #include "controls/KeyboardPresence.h"
 #include "controls/OperationRunner.h"
 #include "controls/WinText.h"
@@ -53,6 +54,7 @@ void TForm1::applyComboUpdate(QComboBox* combo, const ComboUpdate& update) {
             combo->addItem(fromWinBytes(entry));
         if (!update.entries.empty()) combo->setCurrentIndex(0);
         if (update.openList && keyboardPresent()) combo->showPopup();
+        announce(this, combo->currentText());
     }
     if (update.copyText) {
         const QString text = combo->currentText();

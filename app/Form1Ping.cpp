@@ -1,6 +1,7 @@
 // The "Ping" box of the main window.
 #include "app/TForm1.h"
 
+#include "controls/Announcer.h"
 #include "controls/Notifier.h"
 #include "controls/OperationRunner.h"
 #include "controls/TSpinEdit.h"
@@ -38,7 +39,10 @@ void TForm1::PingButtonClick() {
             view.clearReplies = [this, &operation] { operation.post([this] { lstReplies->clear(); }); };
             view.showFailure = [&failed] { failed = true; };
             view.addSummary = [this, &operation](const std::string& line) {
-                operation.post([this, line] { lstReplies->addItem(fromWinBytes(line)); });
+                operation.post([this, line] {
+                    lstReplies->addItem(fromWinBytes(line));
+                    announceNewRow(lstReplies, lstReplies->count() - 1);
+                });
             };
             RunPingBox(
                 *icmp, host, countText,
@@ -61,6 +65,7 @@ void TForm1::PingButtonClick() {
 
 void TForm1::ICMPReply(TNxIcmpClient&, const TReplyStatus& AReplyStatus) {
     lstReplies->addItem(fromWinBytes(PingReplyLine(AReplyStatus)));
+    announceNewRow(lstReplies, lstReplies->count() - 1); // screen readers hear each line
 }
 
 } // namespace orvex

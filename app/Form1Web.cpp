@@ -2,6 +2,7 @@
 #include "app/TForm1.h"
 
 #include "app/TStatusBar.h"
+#include "controls/Announcer.h"
 #include "controls/OperationRunner.h"
 #include "controls/WinText.h"
 #include "platform/ProxySetting.h"
@@ -35,6 +36,7 @@ void TForm1::lxButton6Click() {
                 Edit10->setText(fromWinBytes(address));
                 if (Edit10->text().isEmpty()) return;
                 Button10Click();
+                announce(this, Edit10->text());
                 // Without a proxy the panel keeps what an earlier query showed.
                 if (!panel.empty()) StatusBar1->setPanelText(2, fromWinBytes(panel));
             };

@@ -1,5 +1,6 @@
 #include "web/TForm4.h"
 
+#include "controls/Announcer.h"
 #include "controls/BusyButtons.h"
 #include "controls/ErrorReport.h"
 #include "controls/FixedWindow.h"
@@ -100,7 +101,9 @@ void TForm4::lxButton8Click() {
             });
             const std::int32_t value = rank.GetPageRank(address);
             return [self, value] {
-                if (self) self->Edit4->setText(QString::number(value));
+                if (!self) return;
+                self->Edit4->setText(QString::number(value));
+                announce(self, self->Edit4->accessibleName() + QLatin1Char(' ') + self->Edit4->text());
             };
         },
         OperationRunner::OnStop::Abandon);
