@@ -332,22 +332,41 @@ bool readTcpTableProc(std::vector<TcpRow>& rows, TcpStateMask states, const std:
 }
 
 void sortTcpRows(std::vector<TcpRow>& rows) {
-    // First octet most significant; ports back in host order.
-    auto address = [](std::uint32_t a) { return __builtin_bswap32(a); };
-    auto port = [](std::uint32_t p) { return (p & 0xff) << 8 | (p >> 8 & 0xff); };
-    auto key = [&](const TcpRow& r) {
-        return std::make_tuple(address(r.LocalAddr), port(r.LocalPort), address(r.RemoteAddr),
-                               port(r.RemotePort));
+    // The rows are large (owner and counters); sorting small keys with the row's index and moving
+    // each row once costs a fraction of moving rows through the sort. The index also keeps rows
+    // with equal keys in their order, as a stable sort would.
+    auto port = [](std::uint32_t p) { return std::uint64_t{(p & 0xff) << 8 | (p >> 8 & 0xff)}; };
+    struct Key {
+        std::uint64_t local, remote; // IPv4: address (first octet most significant) and port
+        std::uint32_t index;
+        bool ipv6;
     };
+    std::vector<Key> keys;
+    keys.reserve(rows.size());
+    for (std::uint32_t i = 0; i < rows.size(); ++i) {
+        const TcpRow& r = rows[i];
+        keys.push_back({std::uint64_t{__builtin_bswap32(r.LocalAddr)} << 16 | port(r.LocalPort),
+                        std::uint64_t{__builtin_bswap32(r.RemoteAddr)} << 16 | port(r.RemotePort), i,
+                        r.Ipv6});
+    }
     // IPv6 rows after every IPv4 row; their addresses compare bytewise, which is numeric order.
     auto key6 = [&](const TcpRow& r) {
         return std::make_tuple(std::cref(r.LocalAddr6), port(r.LocalPort), std::cref(r.RemoteAddr6),
                                port(r.RemotePort));
     };
-    const auto ipv6 =
-        std::stable_partition(rows.begin(), rows.end(), [](const TcpRow& r) { return !r.Ipv6; });
-    std::stable_sort(rows.begin(), ipv6, [&](const TcpRow& a, const TcpRow& b) { return key(a) < key(b); });
-    std::stable_sort(ipv6, rows.end(), [&](const TcpRow& a, const TcpRow& b) { return key6(a) < key6(b); });
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.ipv6 != b.ipv6) return b.ipv6;
+        if (a.ipv6) {
+            const auto ka = key6(rows[a.index]), kb = key6(rows[b.index]);
+            return ka < kb || (!(kb < ka) && a.index < b.index);
+        }
+        return std::tie(a.local, a.remote, a.index) < std::tie(b.local, b.remote, b.index);
+    });
+    std::vector<TcpRow> sorted;
+    sorted.reserve(rows.size());
+    for (const Key& key : keys)
+        sorted.push_back(rows[key.index]);
+    rows.swap(sorted);
 }
 
 std::unique_ptr<TcpTable> makeSystemTcpTable() {
