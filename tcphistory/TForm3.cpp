@@ -401,8 +401,11 @@ void TForm3::pollRead(unsigned poll, const ConnectionPoll& read) {
 void TForm3::showDetails() {
     const QModelIndex current = sgConnHist->currentIndex();
     const QString details = current.isValid() ? grid_->detailsText(current.row()) : QString();
-    if (lblDetails->text() == details) return;
-    lblDetails->setText(details);
+    // The line shows what fits, cut with an ellipsis; its tooltip and accessible description
+    // carry the whole text.
+    const QString shown = lblDetails->fontMetrics().elidedText(details, Qt::ElideRight, lblDetails->width());
+    if (lblDetails->text() == shown && lblDetails->toolTip() == details) return;
+    lblDetails->setText(shown);
     lblDetails->setToolTip(details);
     lblDetails->setAccessibleDescription(details);
 }
@@ -421,6 +424,7 @@ void TForm3::placeControls() {
     sbClear->setGeometry(anchoredBottomRight(kClearRect, size));
     lxButton1->setGeometry(anchoredBottomRight(kCloseRect, size));
     lblDetails->setGeometry(kDetailsRect.adjusted(0, 0, size.width() - kDesignWidth, 0));
+    showDetails(); // cut to the new width
     cbJournal->setGeometry(kJournalRect.translated(0, size.height() - kDesignHeight));
 }
 
