@@ -121,7 +121,21 @@ RouteWindow::RouteWindow(QWidget* parent, ReverseLookup reverseLookup)
     tblHops->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblHops->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblHops->setSelectionMode(QAbstractItemView::SingleSelection);
-    tblHops->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Fixed widths from the font: sizing to the contents would measure every cell at every round.
+    const QFontMetrics metrics(tblHops->font());
+    const char* const widest[cColumns] = {"Hop ",
+                                          "ffff:ffff:ffff:ffff:ffff:ff",
+                                          "ein-langer-name.example",
+                                          "100.0 % ",
+                                          "100000 ",
+                                          "10000.0 ",
+                                          "10000.0 ",
+                                          "10000.0 ",
+                                          "Schlechteste ",
+                                          "10000.0 ",
+                                          ""};
+    for (int column = 0; column + 1 < cColumns; ++column)
+        tblHops->setColumnWidth(column, metrics.horizontalAdvance(QString::fromUtf8(widest[column])) + 12);
     tblHops->horizontalHeader()->setStretchLastSection(true);
     tblHops->setMinimumHeight(tblHops->verticalHeader()->defaultSectionSize() * 9);
     routeLayout->addWidget(tblHops, 1);
@@ -195,6 +209,9 @@ RouteWindow::RouteWindow(QWidget* parent, ReverseLookup reverseLookup)
         if (takeEnter(key)) btnPorts->click();
     });
     connect(tblHops, &QTableWidget::itemSelectionChanged, this, [this] { showChart(); });
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(100);
+    connect(&refresh_, &QTimer::timeout, this, [this] { showFigures(); });
 }
 
 RouteWindow::~RouteWindow() {
@@ -262,6 +279,13 @@ void RouteWindow::btnRouteClick() {
 void RouteWindow::showRound(const RouteSnapshot& route) {
     route_ = route;
     haveRoute_ = true;
+    takeRound();
+    // Rounds may come a hundred times a second; the table, headline and chart follow at most ten
+    // times a second, which the eye cannot tell apart and which keeps the UI thread free.
+    if (!refresh_.isActive()) refresh_.start();
+}
+
+void RouteWindow::takeRound() {
     // Each settled round adds one point per hop: its round trip, or a loss.
     for (const HopStats& hop : route_.hops) {
         auto& [received, lost] = counted_[hop.hop];
@@ -278,6 +302,10 @@ void RouteWindow::showRound(const RouteSnapshot& route) {
         const auto it = nameCache_.find(hop.address);
         if (it != nameCache_.end()) hop.name = it->second;
     }
+}
+
+void RouteWindow::showFigures() {
+    if (!haveRoute_) return;
     lblRoute->setText(fromUtf8(routeHeadline(route_)) +
                       (route_.reached ? QString() : QStringLiteral(" – Ziel antwortet (noch) nicht")));
     showRouteTable();
@@ -424,6 +452,10 @@ void RouteWindow::showPorts(const std::vector<PortResult>& results, int timeoutM
 }
 
 void RouteWindow::operationEnded() {
+    if (refresh_.isActive()) {
+        refresh_.stop();
+        showFigures();
+    }
     btnRoute->setText(QStringLiteral("&Start"));
     btnPorts->setText(QStringLiteral("&Prüfen"));
     btnRoute->setEnabled(true);

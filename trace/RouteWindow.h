@@ -12,6 +12,7 @@
 #include "trace/PortCheck.h"
 #include "trace/RouteTrace.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -77,6 +78,8 @@ protected:
 private:
     struct Names;
     void showRound(const RouteSnapshot& route);
+    void takeRound();
+    void showFigures();
     void showRouteTable();
     void showChart();
     void askName(const std::string& address);
@@ -85,6 +88,7 @@ private:
     void operationEnded();
 
     RouteSnapshot route_;
+    QTimer refresh_; // the table, headline and chart show the latest round when it fires
     bool haveRoute_ = false;
     std::map<int, std::deque<std::optional<double>>> series_; // per hop, oldest first
     std::map<int, std::pair<int, int>> counted_;              // per hop: received, lost already charted

@@ -124,7 +124,6 @@ void RttChart::paintEvent(QPaintEvent*) {
         }
         QPen pen(colour, isTarget ? 2.0 : 1.5);
         pen.setCosmetic(true);
-        pen.setJoinStyle(Qt::RoundJoin);
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);
