@@ -41,6 +41,7 @@ void createSecondaryWindows(TForm1& form1, std::shared_ptr<TcpTable> tcpTable) {
 // The fonts and the desktop entry's name the main window needs, then the main window itself.
 std::unique_ptr<TForm1> createMainWindow(Form1Services services) {
     loadWindowsFonts();
+    followDesktopTextSize();
     QGuiApplication::setDesktopFileName(QStringLiteral("de.orvex.Orvex"));
     return std::make_unique<TForm1>(std::move(services));
 }

@@ -6,6 +6,11 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QWidget>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/private/qhighdpiscaling_p.h>
+
+#include <cmath>
+#include <utility>
 
 #include <fontconfig/fontconfig.h>
 
@@ -70,6 +75,25 @@ QString scalableFace(const QString& family, qreal ratio) {
     loadWindowsFonts();
     return QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
                                                               : QStringLiteral("Liberation Sans");
+}
+
+qreal desktopTextScale(const QFont& desktopFont) {
+    constexpr qreal kUsualPoints = 11;
+    // A size given in pixels counts at the 96 pixels per inch Qt lays windows out in.
+    const qreal points =
+        desktopFont.pointSizeF() > 0 ? desktopFont.pointSizeF() : desktopFont.pixelSize() * 0.75;
+    const qreal factor = std::round(points / kUsualPoints * 4) / 4;
+    return factor >= 1.25 ? factor : 1.0;
+}
+
+void followDesktopTextSize() {
+    // Once: the factor may change only while no window exists.
+    static bool followed = false;
+    if (std::exchange(followed, true) || qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) return;
+    const qreal factor = desktopTextScale(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+    if (factor == 1.0) return;
+    QHighDpiScaling::setGlobalFactor(factor);
+    QGuiApplicationPrivate::resetCachedDevicePixelRatio(); // the application's ratio, read before
 }
 
 void takeParentFont(QWidget* control) {

@@ -28,6 +28,20 @@ QFont pixelFont(const QString& family, int pixels, bool bold = false);
 // Liberation Sans where Tahoma is missing). Other families are returned as they are.
 QString scalableFace(const QString& family, qreal ratio);
 
+// Large text. The windows are laid out in fixed pixel faces (11 and 12 px), made for a desktop whose
+// general font is the usual 10 or 11 pt. A user who set a larger one (GNOME's or KDE's settings,
+// qt6ct; Qt reports it through its platform theme) gets the whole window scaled by
+// desktopTextScale, as a device pixel ratio scales it: larger, crisp text with the layout intact.
+
+// The factor for a desktop whose general font is desktopFont: its size over 11 pt, in steps of a
+// quarter (nearest), and 1 below 1.25 (a 12 pt font keeps the windows as they are).
+qreal desktopTextScale(const QFont& desktopFont);
+
+// Scales every window by desktopTextScale of the platform theme's general font. Does nothing when
+// the user set QT_SCALE_FACTOR (their own choice wins, and QT_SCALE_FACTOR=1 turns the scaling
+// off). Call once the application exists and before the first window is created.
+void followDesktopTextSize();
+
 // Gives control its parent's font where it does not have it already: a control that does not
 // inherit it (under a style sheet, which stops font propagation) would take the desktop's font,
 // which a large desktop font makes too tall for the fixed-size fields.

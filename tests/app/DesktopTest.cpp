@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -474,6 +475,42 @@ private slots:
         QVERIFY(returnedBeforeTheBox);
         QCOMPARE(notices->shown[0].text,
                  QStringLiteral("Bitte erst eine IP-Adresse eintragen: z.B. 192.168.178.1"));
+    }
+
+    void desktopFontSizesGiveTheirScale() {
+        struct Case {
+            QFont font;
+            qreal scale;
+        };
+        auto pixels = [](int size) {
+            QFont font;
+            font.setPixelSize(size);
+            return font;
+        };
+        const Case cases[] = {{QFont(QString(), 9), 1.0},   {QFont(QString(), 11), 1.0},
+                              {QFont(QString(), 12), 1.0},  {QFont(QString(), 13), 1.25},
+                              {QFont(QString(), 14), 1.25}, {QFont(QString(), 16), 1.5},
+                              {QFont(QString(), 22), 2.0},  {pixels(24), 1.75}};
+        for (const Case& c : cases)
+            QCOMPARE(desktopTextScale(c.font), c.scale);
+    }
+
+    // Run with a 16 pt desktop font set through Qt's platform theme (qt6ct; the CTest
+    // app_desktop_tests_large_text): the whole window is drawn 1.5 times larger, its layout intact.
+    void aLargeDesktopFontScalesTheWholeWindow() {
+        if (QFontDatabase::systemFont(QFontDatabase::GeneralFont).pointSizeF() < 16)
+            QSKIP("no 16 pt desktop font here (app_desktop_tests_large_text sets one through qt6ct)");
+        create();
+        QCOMPARE(qGuiApp->devicePixelRatio(), 1.5);
+        QCOMPARE(form->client->size(), QSize(392, 448));
+        QCOMPARE(form->GroupBox4->geometry(), QRect(8, 245, 377, 180));
+        form->edHost->setText(QStringLiteral("127.0.0.1"));
+        form->lstReplies->addItem(QStringLiteral("72 bytes - icmp_seq=3489 - ttl=64 - time<1 ms"));
+        for (QWidget* window : std::initializer_list<QWidget*>{form, form->Form4, form->Form2}) {
+            const QImage image = shown(window, QStringLiteral("large-text-") + window->objectName());
+            QCOMPARE(image.size(), window->size() * 1.5); // drawn at the larger size, not stretched
+            if (window != form) window->hide();
+        }
     }
 
     void bitmapFacesGiveWayToScalableOnesAboveRatioOne() {
