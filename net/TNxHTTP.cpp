@@ -303,9 +303,9 @@ void TNxCustomHTTP::ReadChunkedBody(TNxStream* dest) {
         ReadBlock(dest, size);
         body += static_cast<std::uint64_t>(size);
         // The data ends with CR LF and nothing else: junk there would be read and dropped unseen.
-        TNxMemoryStream end;
+        CappedTextStream end;
         ReadBlock(&end, 2);
-        if (end.TakeData() != "\r\n") throw ENxChunkFraming();
+        if (end.Text != "\r\n") throw ENxChunkFraming();
         spend(2);
     }
     // Trailer lines up to the empty line that ends the reply, paid from the same allowance.

@@ -139,7 +139,7 @@ TEST(HostileReply, ACookieFloodLeavesABoundedStoreAndSmallRequests) {
     PublicAddressClients box;
     const std::string url = publicAddressUrl("127.0.0.1:" + std::to_string(server.Port()));
     std::vector<long long> took;
-    for (int query = 0; query < 5; ++query) {
+    for (int query = 0; query < 3; ++query) {
         const auto start = std::chrono::steady_clock::now();
         const auto q = box.next({});
         const WebQuery::Running running = q.hold->run(*q.client);
@@ -151,10 +151,10 @@ TEST(HostileReply, ACookieFloodLeavesABoundedStoreAndSmallRequests) {
     const std::size_t held = box.client()->CookieManager->CookieCollection.Count();
     EXPECT_EQ(held, TNxCookieManager::kMaxCookiesPerDomain);
     std::lock_guard hold(lock);
-    ASSERT_EQ(heads.size(), 5u);
+    ASSERT_EQ(heads.size(), 3u);
     EXPECT_LT(heads.back().size(), TNxCookieManager::kMaxCookieLine + 300);
     std::printf(
-        "cookie flood: 30000 Set-Cookie per reply, first query %lld ms, fifth %lld ms, %zu cookies held, "
+        "cookie flood: 30000 Set-Cookie per reply, first query %lld ms, third %lld ms, %zu cookies held, "
         "last request %zu bytes\n",
         took.front(), took.back(), held, heads.back().size());
 }
