@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <dirent.h>
 #include <sstream>
@@ -50,16 +51,19 @@ TEST(HttpLoopback, SendsExactBytesAndReusesTheConnectionWithItsCookie) {
 }
 
 TEST(HttpLoopback, ReconnectsAfterTheServerClosedTheIdleConnection) {
-    ScriptedServer server([](ServerConnection& c) {
+    std::atomic<int> closed{0};
+    ScriptedServer server([&](ServerConnection& c) {
         if (c.ReadRequest().empty()) return;
         c.Send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
         c.Close();
+        ++closed;
     });
     TNxHTTP http;
     const std::string url = "http://localhost:" + std::to_string(server.Port()) + "/";
     EXPECT_EQ(http.FetchUrl(url), "ok");
-    // Give the close time to arrive, as an idle keep-alive timeout would.
-    for (int i = 0; i < 100 && server.Connections() < 1; ++i)
+    // Give the close time to arrive, as an idle keep-alive timeout would (on a busy machine the
+    // server's thread may take a while to get there).
+    for (int i = 0; i < 5000 && closed < 1; ++i)
         usleep(1000);
     usleep(20000);
     EXPECT_EQ(http.FetchUrl(url), "ok");
@@ -236,6 +240,10 @@ TEST(HttpLoopback, AbortEndsAWaitingRequestAtOnceAndClosesItsSocket) {
         EXPECT_THROW(http.FetchUrl(url), ENxException);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(delayMs + 1000));
         stopper.join();
+        EXPECT_FALSE(http.Connected());
+        // The server's side of the connection goes once its thread has seen the close.
+        for (int i = 0; i < 2000 && openDescriptors() > before; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_EQ(openDescriptors(), before) << "after an abort " << delayMs << " ms in";
         http.ClearAbort();
     }
