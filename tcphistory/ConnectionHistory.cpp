@@ -56,6 +56,7 @@ void ConnectionHistory::clear() {
     rows_.assign(2, Row{});
     details_.assign(2, RowDetails{});
     index_.clear();
+    lostClosings_ = 0;
     if (observer_) observer_->historyReset();
     setStartTime();
     setTitles(kClearedTitles);
@@ -82,7 +83,8 @@ void ConnectionHistory::endTick(unsigned poll, const ConnectionPoll& read) {
 void ConnectionHistory::merge(unsigned poll, const ConnectionPoll& read) {
     const std::size_t first = rows_.size() - 1;
     closedNow_.clear();
-    bool changed = false;
+    bool changed = read.LostClosings > 0;
+    lostClosings_ += read.LostClosings;
     for (const PolledConnection& connection : read.Open) {
         // Past the limit the history is cleared below whatever else is new: a large table costs
         // the UI thread no more than the limit's worth of rows.

@@ -83,6 +83,9 @@ public:
     const std::vector<Row>& rows() const { return rows_; }
     const std::vector<RowDetails>& details() const { return details_; }
     bool timerOn() const { return timerOn_; }
+    // Closings the system reported lost (its buffer was full) since the last clear: connections
+    // that may be missing from the history.
+    std::size_t lostClosings() const { return lostClosings_; }
     bool listening() const { return listening_; }
     const std::string& startTime() const { return startTime_; }
 
@@ -130,6 +133,7 @@ private:
     WallTime recordingSince_{}; // closings seen before recording was switched on are not recorded
     unsigned poll_ = 0;         // number of the latest poll; a clear or a switch moves it on
     bool timerOn_ = false;
+    std::size_t lostClosings_ = 0;
     bool listening_ = false;
     std::string startTime_;
 };

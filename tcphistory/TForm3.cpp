@@ -400,7 +400,11 @@ void TForm3::pollRead(unsigned poll, const ConnectionPoll& read) {
 
 void TForm3::showDetails() {
     const QModelIndex current = sgConnHist->currentIndex();
-    const QString details = current.isValid() ? grid_->detailsText(current.row()) : QString();
+    QString details = current.isValid() ? grid_->detailsText(current.row()) : QString();
+    // Without a row's facts to show, the line says when connections may be missing.
+    if (details.isEmpty() && history_->lostClosings() > 0)
+        details = QStringLiteral("%1 Verbindungsenden nicht erfasst (Puffer des Systems voll)")
+                      .arg(history_->lostClosings());
     // The line shows what fits, cut with an ellipsis; its tooltip and accessible description
     // carry the whole text.
     const QString shown = lblDetails->fontMetrics().elidedText(details, Qt::ElideRight, lblDetails->width());

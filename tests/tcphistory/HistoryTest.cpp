@@ -267,3 +267,16 @@ TEST_F(HistoryTest, APollOutdatedByASwitchOrAClearChangesNothing) {
     ASSERT_EQ(historyRows(), 2u); // marker, then the listener
     EXPECT_EQ(row(2)[6], "listening");
 }
+
+TEST_F(HistoryTest, ClosingsTheSystemLostAreCountedUntilTheNextClear) {
+    history.setListening(true);
+    for (std::size_t lost : {3u, 0u, 2u}) {
+        ConnectionPoll read;
+        read.Ok = true;
+        read.LostClosings = lost;
+        history.endTick(history.beginTick(), read);
+    }
+    EXPECT_EQ(history.lostClosings(), 5u);
+    history.clear();
+    EXPECT_EQ(history.lostClosings(), 0u);
+}
