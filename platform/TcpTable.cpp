@@ -300,6 +300,7 @@ public:
         sortTcpRows(rows);
         return ok;
     }
+    bool systemSockets() const override { return true; }
 
 private:
     std::vector<char> buffer_ = std::vector<char>(kDumpBufferSize);

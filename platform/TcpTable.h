@@ -91,6 +91,9 @@ public:
     // kIpv6Rows in `states` the IPv6 rows follow all IPv4 rows, sorted the same way on their
     // 16-byte addresses. Returns false, with rows empty, when the table cannot be read.
     virtual bool read(std::vector<TcpRow>& rows, TcpStateMask states = kAllTcpStates) = 0;
+    // Whether the rows are this system's sockets, so that the system's reports of closing sockets
+    // (TcpCloseWatch) belong with them. A table a test fills is not.
+    virtual bool systemSockets() const { return false; }
 };
 
 // Linux: netlink sock_diag (what `ss` uses); /proc/net/tcp and tcp6 when sock_diag is unavailable.

@@ -143,8 +143,8 @@ TForm3::TForm3(QWidget* parent, std::shared_ptr<TcpTable> table, std::shared_ptr
       history_(std::make_unique<ConnectionHistory>(*clock_)),
       reader_(std::make_shared<ConnectionReader>(*table_)) {
     // The closing broadcasts are the system's: they go with the system's table only, from the
-    // first poll on (nothing listens before anything is recorded).
-    reader_->watchClosingsFromFirstRead(!table);
+    // moment recording starts (nothing listens before anything is recorded).
+    reader_->watchClosingsFromFirstRead(table_->systemSockets());
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral(" TCPHistory"));
     setFont(QFont(QStringLiteral("Arial"), 8));

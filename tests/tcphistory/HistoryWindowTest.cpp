@@ -489,10 +489,11 @@ private slots:
         ::umount2(dir.path().toUtf8().constData(), MNT_DETACH);
     }
 
-    // The window as the program makes it (the system's table, closings watched): a loopback
+    // The window as the program makes it (the system's table, so closings watched): a loopback
     // connection that opens and closes between two polls gets its row, closed, with its counters.
     void connectionBetweenTwoPollsShowsInTheWindow() {
-        form = std::make_unique<TForm3>(nullptr);
+        // The system's table handed in, as the main window does.
+        form = std::make_unique<TForm3>(nullptr, std::shared_ptr<TcpTable>(makeSystemTcpTable()));
         form->cbShowListeners->click();
         form->TimerTimer(); // a poll queued behind the start of the watch
         QTRY_VERIFY_WITH_TIMEOUT(!form->polling(), 3000);
