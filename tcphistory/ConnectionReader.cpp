@@ -124,7 +124,8 @@ void ConnectionReader::fillFacts(const TcpRow& row, ConnectionFacts& facts) {
             facts.OtherProcesses = owner->OtherProcesses;
         }
     }
-    facts.HasTraffic = row.HasInfo;
+    // A listener carries no traffic of its own: its counters stay unknown rather than zero.
+    facts.HasTraffic = row.HasInfo && row.State != TcpListen;
     facts.BytesSent = row.BytesSent;
     facts.BytesReceived = row.BytesReceived;
     facts.RttUs = row.RttUs;
