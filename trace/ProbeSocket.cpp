@@ -257,7 +257,7 @@ void ProbeSocket::drainErrors(std::vector<ProbeAnswer>& answers) {
         for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
             const bool isError = v6 ? (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR)
                                     : (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR);
-            if (!isError) continue;
+            if (!isError || c->cmsg_len < CMSG_LEN(sizeof(sock_extended_err))) continue;
             sock_extended_err error{};
             std::memcpy(&error, CMSG_DATA(c), sizeof error);
             if (error.ee_origin != (v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP)) continue;

@@ -6,7 +6,8 @@
 # Links, each with IPv4 and IPv6 (the lower address on the router side, .2/::2 beyond it):
 #   c-r1 10.201.1.0/24 fd20:1::/64, r1-r2 10.201.2.0/24 fd20:2::/64, r2-r3 10.201.3.0/24
 #   fd20:3::/64, r3-t 10.201.4.0/24 fd20:4::/64; the target is 10.201.4.2 and fd20:4::2.
-# Router 1 answers 10.201.99.0/24 and fd20:99::/64 with "destination unreachable". The routers
+# Router 1 answers packets for 10.201.99.0/24 and fd20:99::/64 that it would forward with
+# "destination unreachable". The routers
 # answer without ICMP rate limits. Options:
 #   loss=PCT      r2 drops PCT % of the packets it forwards towards r3 (nft numgen random)
 #   silent=N      router N sends no time-exceeded messages (nft drop in its output hook)
@@ -16,8 +17,9 @@
 #                 holds every packet MS ms in each direction (the kernel here has no netem);
 #                 TUN_LINK names the helper's binary
 #   pinggroups=   who may open ICMP datagram sockets in NAME-c: all (default) or none
-# The client's /etc/hosts (ip netns exec) names the hops r1..r3.orvex.test and t.orvex.test; it has
-# no DNS server, so reverse lookups end at the hosts file. Exits 77 when it cannot build the path.
+# The client's /etc/hosts (ip netns exec) names the hops r1..r3.orvex.test and t.orvex.test (both
+# families), v6.orvex.test is the target's IPv6 address only; it has no DNS server, so lookups end
+# at the hosts file. Exits 77 when it cannot build the path.
 set -eu
 cmd=$1 name=$2
 shift 2
@@ -85,8 +87,17 @@ fi
 on c ip route add default via 10.201.1.1
 on c ip -6 route add default via fd20:1::1
 on r1 ip route add default via 10.201.2.2
-on r1 ip route add unreachable 10.201.99.0/24
-on r1 ip -6 route add unreachable fd20:99::/64
+# An nft reject, not an unreachable route: the kernel limits the answers to failed route lookups
+# to about one a second, for every netns alike.
+on r1 nft -f - <<NFT
+table inet orvex_unreachable {
+    chain forward {
+        type filter hook forward priority 0;
+        ip daddr 10.201.99.0/24 reject with icmp type net-unreachable
+        ip6 daddr fd20:99::/64 reject with icmpv6 type no-route
+    }
+}
+NFT
 on r1 ip -6 route add default via fd20:2::2
 on r2 ip route add 10.201.1.0/24 via 10.201.2.1
 on r2 ip -6 route add fd20:1::/64 via fd20:2::1
@@ -131,6 +142,7 @@ mkdir -p "$etc"
     echo "fd20:2::2 r2.orvex.test"
     echo "10.201.4.2 t.orvex.test"
     echo "fd20:4::2 t.orvex.test"
+    echo "fd20:4::2 v6.orvex.test"
 } >"$etc/hosts"
 printf 'hosts: files\n' >"$etc/nsswitch.conf"
 : >"$etc/resolv.conf"
