@@ -16,6 +16,7 @@
 #include "tests/support/RecordingNotifier.h"
 #include "tests/support/Screenshot.h"
 #include "tests/support/WaitForOperations.h"
+#include "trace/RouteWindow.h"
 #include "web/TForm4.h"
 
 #include <QAbstractItemView>
@@ -352,6 +353,26 @@ private slots:
         QTimer::singleShot(0, form->Form3, [&] { form->Form3->reject(); });
         QTRY_COMPARE(form->editIP->text(), QString());
         QTRY_VERIFY(!form->Form3->isVisible());
+    }
+
+    // Tools -> "&Route und Ports …" opens the route window with the ping field's host, also while
+    // the main window works; choosing it again brings the same window back.
+    void routeWindowOpensWithThePingHost() {
+        form->edHost->setText(QStringLiteral("10.0.0.7"));
+        QAction* entry = form->findChild<QAction*>(QStringLiteral("RouteAndPorts1"));
+        QVERIFY(entry != nullptr);
+        entry->trigger();
+        auto* route = form->findChild<RouteWindow*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(route != nullptr);
+        QVERIFY(route->isVisible());
+        QCOMPARE(route->edRouteHost->text(), QStringLiteral("10.0.0.7"));
+        QVERIFY(route->Operations != form->Operations);
+        route->close();
+        form->edHost->setText(QStringLiteral("::1"));
+        entry->trigger();
+        QCOMPARE(form->findChildren<RouteWindow*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
+        QCOMPARE(route->edRouteHost->text(), QStringLiteral("::1"));
+        route->close();
     }
 
     void emptyInputNoticesMoveTheFocus() {
