@@ -65,7 +65,7 @@ std::string regularFileText(const std::string& path) {
         problem = "größer als 1 MiB";
     } else {
         char block[4096];
-        ssize_t n;
+        ssize_t n = 0;
         while (text.size() <= static_cast<std::size_t>(kLargestSettingsFile) &&
                (n = ::read(fd, block, sizeof block)) > 0)
             text.append(block, static_cast<std::size_t>(n));
