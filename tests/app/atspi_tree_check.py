@@ -199,6 +199,8 @@ def main():
         notice = wait_for("the notice", lambda: next(
             (w for w in (app.getChildAtIndex(i) for i in range(app.childCount))
              if w is not None and w.name == "Information"), None))
+        # A notice or error report is an alert, which a screen reader reads out as it appears.
+        assert notice.getRole() == pyatspi.ROLE_ALERT, "the notice is a %s" % notice.getRoleName()
         close = next(n for n in descendants(notice)
                      if n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "OK")
         actions, index = press_action(close)
