@@ -206,7 +206,9 @@ private slots:
         }
     }
 
-    void linesArriveOneByOneAndEscapeEndsTheRunAfterTheRequestInFlight() {
+    // "Start" reads "Stopp" while the run lasts; a click on it ends the run after the request in
+    // flight, as Escape does, and the button reads "Start" again.
+    void linesArriveOneByOneAndStoppEndsTheRunAfterTheRequestInFlight() {
         open(true);
         gate = std::make_shared<test::Gate>();
         echo->failSend = [held = gate](int index) {
@@ -219,11 +221,15 @@ private slots:
         QTest::mouseClick(form->PingButton, Qt::LeftButton);
         QTRY_COMPARE(form->lstReplies->count(), 1); // while request 2 is held
         QTRY_VERIFY(probe.ticks >= 5 && probe.paints >= 1);
-        QTest::mouseClick(form->PingButton, Qt::LeftButton); // held off, not queued
-        QTest::keyClick(form->edHost, Qt::Key_Escape);
+        QCOMPARE(form->PingButton->text(), QStringLiteral("Stopp"));
+        QVERIFY(!form->lxButton1->isEnabled());
+        QTest::mouseClick(form->lxButton1, Qt::LeftButton); // another box's: held off, not queued
+        QTest::mouseClick(form->PingButton, Qt::LeftButton);
         QVERIFY(form->Operations->busy()); // the request in flight still ends
         gate->open();
         QVERIFY(test::operationsIdle(form));
+        QCOMPARE(form->PingButton->text(), QStringLiteral("Start"));
+        QVERIFY(form->lxButton1->isEnabled());
         QCOMPARE(form->lstReplies->count(), 3); // two lines and the summary of the two
         QVERIFY(form->lstReplies->item(1)->text().startsWith(QStringLiteral("72 bytes - icmp_seq=3490 ")));
         QVERIFY(form->lstReplies->item(2)->text().startsWith(QStringLiteral("--- 2/2 beantwortet")));
