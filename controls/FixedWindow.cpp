@@ -13,7 +13,7 @@ namespace {
 constexpr Qt::WindowStates kSizingStates = Qt::WindowMaximized | Qt::WindowFullScreen;
 // How long a request for the maximised state may wait for the window system's answer before the
 // window gives up waiting and is fixed again (a window manager that refuses it never answers).
-constexpr int kAnswerWaitMs = 1000;
+constexpr int kAnswerWaitMs = 2000;
 
 // A Wayland compositor that maximises a window dictates its size, and a window that does not take
 // it breaks the protocol (Qt then ends the program). So while the window system holds the window

@@ -54,13 +54,17 @@ private slots:
             QCOMPARE(window->minimumSize(), window->maximumSize());
             QVERIFY2(!(window->windowHandle()->flags() & Qt::WindowMaximizeButtonHint),
                      qPrintable(window->objectName()));
-            // What the title bar's maximise button and the window menu ask for.
-            window->windowHandle()->setWindowStates(Qt::WindowMaximized);
-            window->showMaximized();
-            QTest::qWait(300);
-            QVERIFY2(!window->isMaximized(), qPrintable(window->objectName()));
-            QTRY_COMPARE(window->size(), size);
-            QCOMPARE(window->minimumSize(), window->maximumSize());
+            // What the title bar's maximise button asks for, then what a program's own call does.
+            for (bool titleBar : {true, false}) {
+                if (titleBar)
+                    window->windowHandle()->setWindowStates(Qt::WindowMaximized);
+                else
+                    window->showMaximized();
+                QTest::qWait(300);
+                QVERIFY2(!window->isMaximized(), qPrintable(window->objectName()));
+                QTRY_COMPARE(window->size(), size);
+                QCOMPARE(window->minimumSize(), window->maximumSize());
+            }
             if (window != form) window->hide();
         }
         QTest::qWait(200);
