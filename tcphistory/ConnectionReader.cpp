@@ -82,8 +82,19 @@ void ConnectionReader::read(ConnectionPoll& poll) {
     if (closings_.running()) previous_.swap(rows_);
 }
 
+void ConnectionReader::dropClosingsBefore(WallTime start) {
+    if (!closings_.running()) return;
+    closings_.take(closed_);
+    for (const ClosedTcpSocket& closed : closed_)
+        if (closed.Seen >= start) kept_.push_back(closed);
+}
+
 void ConnectionReader::addClosed(ConnectionPoll& poll) {
     poll.LostClosings = closings_.take(closed_);
+    if (!kept_.empty()) {
+        closed_.insert(closed_.begin(), kept_.begin(), kept_.end());
+        kept_.clear();
+    }
     if (closed_.empty()) return;
     std::unordered_map<std::string, const TcpRow*> open;
     open.reserve(previous_.size());

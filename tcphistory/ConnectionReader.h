@@ -63,6 +63,9 @@ public:
     // the broadcasts is not asked again, and nothing listens before anything is recorded.
     void watchClosingsFromFirstRead(bool on) { watchOnRead_ = on; }
     void startWantedWatch();
+    // Forgets the closings seen before `start` and the losses counted so far: what happened while
+    // nothing was recorded.
+    void dropClosingsBefore(WallTime start);
     bool watchingClosings() const { return closings_.running(); }
 
     void read(ConnectionPoll& poll);
@@ -81,6 +84,7 @@ private:
     std::vector<TcpRow> rows_;     // this read's rows
     std::vector<TcpRow> previous_; // the last read's, sorted: where a closing socket finds its owner
     std::vector<ClosedTcpSocket> closed_;
+    std::vector<ClosedTcpSocket> kept_; // closings after the start of a recording, not yet read
     std::vector<std::uint64_t> inodes_;
     bool walked_ = false;
     bool watchOnRead_ = false;

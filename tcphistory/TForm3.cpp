@@ -310,7 +310,10 @@ void TForm3::cbShowListenersClick() {
     // Recording starts: the closings are watched from now on, not only from the first poll's end.
     if (cbShowListeners->isChecked()) {
         try {
-            worker_.submit([reader = reader_, table = table_] { reader->startWantedWatch(); });
+            worker_.submit([reader = reader_, table = table_, start = std::chrono::system_clock::now()] {
+                reader->startWantedWatch();
+                reader->dropClosingsBefore(start); // what closed while nothing was recorded
+            });
         } catch (const std::system_error&) {
             // No worker: the first poll starts the watch.
         }

@@ -317,3 +317,43 @@ TEST(SockDiagMessage, DamagedMessagesAreRefusedOrLeaveCountersUnknown) {
         }
     }
 }
+
+// What closed before recording started is dropped; what closed after is kept for the next read.
+TEST(ConnectionFacts, ClosingsBeforeTheStartOfARecordingAreDropped) {
+    if (!test::canIsolate()) GTEST_SKIP() << "needs root for a network namespace of its own";
+    std::string why;
+    const auto result = test::runInChild(
+        {.ownNetwork = true},
+        []() -> std::string {
+            auto table = makeSystemTcpTable();
+            ConnectionReader reader(*table);
+            if (!reader.watchClosings()) return "no closing broadcasts";
+            Loopback where(AF_INET);
+            const int listener = listenOn(where);
+            auto shortConnection = [&] {
+                const int client = connectTo(where);
+                const int server = ::accept(listener, nullptr, nullptr);
+                sendBytes(client, 10);
+                receiveBytes(server, 10);
+                const std::uint16_t port = portOf(client);
+                ::close(client);
+                ::close(server);
+                return port;
+            };
+            const std::uint16_t before = shortConnection();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const auto start = std::chrono::system_clock::now();
+            const std::uint16_t after = shortConnection();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            reader.dropClosingsBefore(start);
+            ConnectionPoll read;
+            reader.read(read);
+            std::ostringstream out;
+            out << (byLocalPort(read.Closed, before) != nullptr)
+                << (byLocalPort(read.Closed, after) != nullptr);
+            return out.str();
+        },
+        &why);
+    ASSERT_TRUE(result) << why;
+    EXPECT_EQ(*result, "01");
+}
