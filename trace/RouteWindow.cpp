@@ -2,9 +2,11 @@
 
 #include "controls/ErrorReport.h"
 #include "controls/Fonts.h"
+#include "controls/FramedGroupBox.h"
 #include "controls/KeyPress.h"
 #include "controls/Notifier.h"
 #include "controls/OperationRunner.h"
+#include "controls/TColor.h"
 #include "controls/UiThread.h"
 #include "platform/Threads.h"
 #include "trace/RouteReport.h"
@@ -13,7 +15,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -85,11 +86,14 @@ RouteWindow::RouteWindow(QWidget* parent, ReverseLookup reverseLookup)
     setObjectName(QStringLiteral("RouteWindow"));
     setWindowTitle(QStringLiteral("Route und Ports"));
     setFont(pixelFont(QStringLiteral("Tahoma"), 11));
-    resize(760, 620);
+    // The program's windows: white behind the framed boxes, as the main window.
+    setAutoFillBackground(true);
+    setFixedFace(this, Qt::white);
+    resize(820, 620);
 
     auto* outer = new QVBoxLayout(this);
 
-    auto* routeBox = new QGroupBox(QStringLiteral("Route"), this);
+    auto* routeBox = new FramedGroupBox(QStringLiteral("Route"), this);
     routeBox->setObjectName(QStringLiteral("RouteBox"));
     auto* routeLayout = new QVBoxLayout(routeBox);
     auto* routeRow = new QHBoxLayout;
@@ -123,19 +127,11 @@ RouteWindow::RouteWindow(QWidget* parent, ReverseLookup reverseLookup)
     tblHops->setSelectionMode(QAbstractItemView::SingleSelection);
     // Fixed widths from the font: sizing to the contents would measure every cell at every round.
     const QFontMetrics metrics(tblHops->font());
-    const char* const widest[cColumns] = {"Hop ",
-                                          "ffff:ffff:ffff:ffff:ffff:ff",
-                                          "ein-langer-name.example",
-                                          "100.0 % ",
-                                          "100000 ",
-                                          "10000.0 ",
-                                          "10000.0 ",
-                                          "10000.0 ",
-                                          "Schlechteste ",
-                                          "10000.0 ",
-                                          ""};
+    const char* const widest[cColumns] = {
+        "Hop",    "2001:db8:ffff::ffff", "router.example.org", "100.0 %", "10000", "1000.0", "1000.0",
+        "1000.0", "Schlechteste",        "Streuung",           ""};
     for (int column = 0; column + 1 < cColumns; ++column)
-        tblHops->setColumnWidth(column, metrics.horizontalAdvance(QString::fromUtf8(widest[column])) + 12);
+        tblHops->setColumnWidth(column, metrics.horizontalAdvance(QString::fromUtf8(widest[column])) + 14);
     tblHops->horizontalHeader()->setStretchLastSection(true);
     tblHops->setMinimumHeight(tblHops->verticalHeader()->defaultSectionSize() * 9);
     routeLayout->addWidget(tblHops, 1);
@@ -143,7 +139,7 @@ RouteWindow::RouteWindow(QWidget* parent, ReverseLookup reverseLookup)
     routeLayout->addWidget(chartRtt);
     outer->addWidget(routeBox, 3);
 
-    auto* portBox = new QGroupBox(QStringLiteral("Port-Test"), this);
+    auto* portBox = new FramedGroupBox(QStringLiteral("Port-Test"), this);
     portBox->setObjectName(QStringLiteral("PortBox"));
     auto* portLayout = new QVBoxLayout(portBox);
     auto* portRow = new QHBoxLayout;

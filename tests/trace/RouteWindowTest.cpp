@@ -59,9 +59,11 @@ QPalette darkPalette() {
 
 // A picture at a device pixel ratio, as a screen of that scale shows the widget.
 QImage render(QWidget* widget, qreal scale) {
-    QImage image(widget->size() * scale, QImage::Format_ARGB32_Premultiplied);
+    // Opaque, as the chart paints every pixel: saved as it is, without a conversion (which Qt
+    // would hand to its thread pool).
+    QImage image(widget->size() * scale, QImage::Format_RGB32);
     image.setDevicePixelRatio(scale);
-    image.fill(Qt::transparent);
+    image.fill(Qt::white);
     QPainter painter(&image);
     widget->render(&painter);
     return image;
