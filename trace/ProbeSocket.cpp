@@ -159,11 +159,12 @@ bool ProbeSocket::send(int hops, std::uint16_t tag) {
     return false;
 }
 
-std::optional<ProbeAnswer> ProbeSocket::parseMessage(std::span<const std::uint8_t> message,
-                                                     const std::string& from) const {
-    const bool v6 = target_.family == AF_INET6;
+std::optional<ProbeAnswer> parseProbeMessage(const TraceTarget& target, ProbeMethod method,
+                                             std::uint16_t identifier, std::span<const std::uint8_t> message,
+                                             const std::string& from) {
+    const bool v6 = target.family == AF_INET6;
     std::span<const std::uint8_t> icmp = message;
-    if (method_ == ProbeMethod::Raw && !v6) {
+    if (method == ProbeMethod::Raw && !v6) {
         if (message.size() < 20) return std::nullopt;
         const std::size_t header = (message[0] & 0x0F) * 4u;
         if (header < 20 || message.size() < header + 8) return std::nullopt;
@@ -175,14 +176,14 @@ std::optional<ProbeAnswer> ProbeSocket::parseMessage(std::span<const std::uint8_
     const std::uint8_t type = icmp[0];
     if (type == (v6 ? kEchoReply6 : kEchoReply4)) {
         // A datagram socket sees only its own replies, with the identifier the kernel chose.
-        if (method_ == ProbeMethod::Raw && read16(icmp, 4) != identifier_) return std::nullopt;
-        if (from != target_.text) return std::nullopt;
+        if (method == ProbeMethod::Raw && read16(icmp, 4) != identifier) return std::nullopt;
+        if (from != target.text) return std::nullopt;
         answer.tag = read16(icmp, 6);
         answer.kind = ProbeAnswerKind::Reached;
         return answer;
     }
     // Errors reach a raw socket only; they quote our request after their own 8 bytes.
-    if (method_ != ProbeMethod::Raw) return std::nullopt;
+    if (method != ProbeMethod::Raw) return std::nullopt;
     if (type == (v6 ? kTimeExceeded6 : kTimeExceeded4))
         answer.kind = ProbeAnswerKind::HopExpired;
     else if (type == (v6 ? kUnreachable6 : kUnreachable4))
@@ -200,7 +201,7 @@ std::optional<ProbeAnswer> ProbeSocket::parseMessage(std::span<const std::uint8_
         if (inner < 20 || quoted.size() < inner + 8) return std::nullopt;
     }
     const std::span<const std::uint8_t> request = quoted.subspan(inner);
-    if (request[0] != (v6 ? kEchoRequest6 : kEchoRequest4) || read16(request, 4) != identifier_)
+    if (request[0] != (v6 ? kEchoRequest6 : kEchoRequest4) || read16(request, 4) != identifier)
         return std::nullopt;
     answer.tag = read16(request, 6);
     return answer;
@@ -226,8 +227,9 @@ void ProbeSocket::drain(std::vector<ProbeAnswer>& answers) {
         }
         if (method_ == ProbeMethod::Udp) continue; // a service on the port answered: no tag to match
         const auto at = std::chrono::steady_clock::now();
-        if (auto answer = parseMessage({buffer.data(), static_cast<std::size_t>(n)},
-                                       addressText(reinterpret_cast<sockaddr*>(&source)))) {
+        if (auto answer =
+                parseProbeMessage(target_, method_, identifier_, {buffer.data(), static_cast<std::size_t>(n)},
+                                  addressText(reinterpret_cast<sockaddr*>(&source)))) {
             answer->at = at;
             answers.push_back(*answer);
         }

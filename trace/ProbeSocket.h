@@ -59,11 +59,6 @@ public:
     // this socket; everything else (other programs' pings, foreign messages) is skipped.
     void drain(std::vector<ProbeAnswer>& answers);
 
-    // Examines one received message as this socket reads it (raw IPv4: with the IP header; raw
-    // IPv6 and datagram: the ICMP message); the answer to one of our probes, or nullopt.
-    std::optional<ProbeAnswer> parseMessage(std::span<const std::uint8_t> message,
-                                            const std::string& from) const;
-
 private:
     ProbeSocket(const TraceTarget& target, ProbeMethod method, Fd socket, std::uint16_t identifier);
     void drainErrors(std::vector<ProbeAnswer>& answers);
@@ -74,6 +69,13 @@ private:
     std::uint16_t identifier_; // echo identifier of raw probes (the kernel picks it for datagram ones)
     int hops_ = -1;            // hop limit set on the socket now
 };
+
+// Examines one message as a probe socket of method for target reads it (raw IPv4: with the IP
+// header; raw IPv6 and datagram: the ICMP message), from the address `from`; the answer to one of
+// our probes (raw: carrying identifier), or nullopt. Never reads beyond message.
+std::optional<ProbeAnswer> parseProbeMessage(const TraceTarget& target, ProbeMethod method,
+                                             std::uint16_t identifier, std::span<const std::uint8_t> message,
+                                             const std::string& from);
 
 // Probe layout constants, beside the code that writes them.
 namespace probe {
