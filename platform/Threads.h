@@ -25,6 +25,17 @@ namespace orvex {
 void handOffRelease(const void* token);
 void handOffAcquire(const void* token);
 
+// Marks a call into a library that locks inside itself where ThreadSanitizer cannot see it (Qt's
+// posted-event queue, guarded by Qt's own mutex): the memory the call touches on this thread is not
+// recorded while the scope lasts. A no-op outside a ThreadSanitizer build.
+class UnseenLockingScope {
+public:
+    UnseenLockingScope();
+    ~UnseenLockingScope();
+    UnseenLockingScope(const UnseenLockingScope&) = delete;
+    UnseenLockingScope& operator=(const UnseenLockingScope&) = delete;
+};
+
 // Starts body on a new thread, detached, counted until body (and its captures) are gone. Throws
 // std::system_error when no thread can be had; body has not run then.
 void startCountedThread(std::function<void()> body);
