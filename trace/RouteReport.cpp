@@ -81,8 +81,9 @@ std::string routeReportText(const RouteSnapshot& route) {
 }
 
 std::string routeReportJson(const RouteSnapshot& route) {
+    // The family as `orvex --connections --json` writes it, so a script reads both the same way.
     std::string out = "{\"target\": " + jsonString(route.target.text) + ", \"family\": \"" +
-                      (route.target.family == AF_INET6 ? "IPv6" : "IPv4") +
+                      (route.target.family == AF_INET6 ? "ipv6" : "ipv4") +
                       "\", \"method\": " + jsonString(probeMethodName(route.method)) +
                       ", \"rounds\": " + std::to_string(route.rounds) +
                       ", \"reached\": " + (route.reached ? "true" : "false") + ", \"hops\": [";

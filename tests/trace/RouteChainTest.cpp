@@ -159,9 +159,9 @@ TEST_F(PlainChain, HostNamesDecideTheFamily) {
     const struct {
         const char* host;
         const char* target;
-    } cases[] = {{"t.orvex.test", "\"target\": \"10.201.4.2\", \"family\": \"IPv4\""},
-                 {"v6.orvex.test", "\"target\": \"fd20:4::2\", \"family\": \"IPv6\""},
-                 {"[fd20:4::2]", "\"target\": \"fd20:4::2\", \"family\": \"IPv6\""}};
+    } cases[] = {{"t.orvex.test", "\"target\": \"10.201.4.2\", \"family\": \"ipv4\""},
+                 {"v6.orvex.test", "\"target\": \"fd20:4::2\", \"family\": \"ipv6\""},
+                 {"[fd20:4::2]", "\"target\": \"fd20:4::2\", \"family\": \"ipv6\""}};
     for (const auto& c : cases) {
         const Output ours = chain.orvex(std::string("--route ") + c.host + " --rounds 1 --json -n");
         EXPECT_EQ(ours.status, 0) << ours.text;
