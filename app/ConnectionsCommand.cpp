@@ -2,6 +2,7 @@
 // program, user, bytes and round trip, one line each (tab-separated) or one JSON object per line.
 // The history window's engine (ConnectionReader) reads them.
 #include "app/CommandLine.h"
+#include "platform/JsonText.h"
 #include "platform/TcpTable.h"
 #include "tcphistory/ConnectionReader.h"
 
@@ -11,23 +12,6 @@
 namespace orvex {
 
 namespace {
-
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 struct Fields {
     std::string family, local, localPort, remote, remotePort, state, program, pid, user, sent, received, rtt;

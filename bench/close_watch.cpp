@@ -9,6 +9,8 @@
 //   bench_close_watch [RATE] [SECONDS] [4|6]      defaults: 2000 5 4
 #include "platform/TcpCloseWatch.h"
 
+#include "LoopbackListener.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -45,30 +47,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no closing broadcasts here\n");
         return 1;
     }
-    sockaddr_storage address{};
-    socklen_t length;
-    if (v6) {
-        auto* a = reinterpret_cast<sockaddr_in6*>(&address);
-        a->sin6_family = AF_INET6;
-        a->sin6_addr = in6addr_loopback;
-        length = sizeof *a;
-    } else {
-        auto* a = reinterpret_cast<sockaddr_in*>(&address);
-        a->sin_family = AF_INET;
-        a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        length = sizeof *a;
-    }
-    const int family = v6 ? AF_INET6 : AF_INET;
-    const int listener = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(listener, 4096) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::perror("listener");
-        return 1;
-    }
-    const std::uint16_t port = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
-                                        : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-    const std::uint32_t rowPort = tcpRowPort(port);
+    LoopbackListener loopback = listenOnLoopback(v6);
+    if (loopback.fd < 0) return 1;
+    const int family = loopback.family;
+    const int listener = loopback.fd;
+    sockaddr_storage& address = loopback.address;
+    const socklen_t length = loopback.length;
+    const std::uint32_t rowPort = tcpRowPort(loopback.port);
 
     std::size_t clientEnds = 0, serverEnds = 0, lost = 0;
     std::vector<ClosedTcpSocket> closed;

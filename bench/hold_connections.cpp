@@ -4,6 +4,8 @@
 // child process, so each process needs about one descriptor per connection.
 //
 //   bench_hold_connections COUNT [4|6]
+#include "LoopbackListener.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -37,27 +39,12 @@ int main(int argc, char** argv) {
         }
     }
 
-    sockaddr_storage address{};
-    socklen_t length;
-    if (v6) {
-        auto* a = reinterpret_cast<sockaddr_in6*>(&address);
-        a->sin6_family = AF_INET6;
-        a->sin6_addr = in6addr_loopback;
-        length = sizeof *a;
-    } else {
-        auto* a = reinterpret_cast<sockaddr_in*>(&address);
-        a->sin_family = AF_INET;
-        a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        length = sizeof *a;
-    }
-    const int family = v6 ? AF_INET6 : AF_INET;
-    const int listener = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(listener, 4096) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        std::perror("listener");
-        return 1;
-    }
+    LoopbackListener loopback = listenOnLoopback(v6);
+    if (loopback.fd < 0) return 1;
+    const int family = loopback.family;
+    const int listener = loopback.fd;
+    sockaddr_storage& address = loopback.address;
+    const socklen_t length = loopback.length;
     int hold[2];
     if (::pipe2(hold, O_CLOEXEC) != 0) {
         std::perror("pipe");

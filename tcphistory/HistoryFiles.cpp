@@ -1,6 +1,7 @@
 #include "tcphistory/HistoryFiles.h"
 
 #include "platform/Exception.h"
+#include "platform/JsonText.h"
 #include "tcphistory/XlsExport.h"
 
 #include <cerrno>
@@ -54,23 +55,6 @@ void putCsvField(std::string& out, const std::string& text) {
     out += '"';
 }
 
-void putJsonString(std::string& out, const std::string& text) {
-    out += '"';
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    out += '"';
-}
-
 std::string csvLine(const std::vector<std::string>& fields) {
     std::string out;
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -104,14 +88,14 @@ std::string historyJsonLine(const Row& row, const Details& details) {
     std::string out = "{";
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) out += ',';
-        putJsonString(out, kHistoryCsvColumns[i]);
+        out += jsonString(kHistoryCsvColumns[i]);
         out += ':';
         if (i >= ConnectionHistory::kColumns && fields[i].empty())
             out += "null";
         else if (isNumber(kHistoryCsvColumns[i]))
             out += fields[i];
         else
-            putJsonString(out, fields[i]);
+            out += jsonString(fields[i]);
     }
     out += "}\n";
     return out;

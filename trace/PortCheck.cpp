@@ -1,6 +1,7 @@
 #include "trace/PortCheck.h"
 
 #include "platform/Fd.h"
+#include "platform/JsonText.h"
 #include "trace/RouteReport.h"
 
 #include <poll.h>

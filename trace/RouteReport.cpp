@@ -1,5 +1,7 @@
 #include "trace/RouteReport.h"
 
+#include "platform/JsonText.h"
+
 #include <cstdio>
 
 namespace orvex {
@@ -17,24 +19,6 @@ std::string jsonNumber(double value, bool present) {
 }
 
 } // namespace
-
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", u);
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 std::string routeHeadline(const RouteSnapshot& route) {
     return "Route zu " + route.host + " (" + route.target.text + "), " +

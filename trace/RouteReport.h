@@ -25,7 +25,4 @@ std::string routeReportText(const RouteSnapshot& route);
 // hop that never answered (name also for one without a reverse name).
 std::string routeReportJson(const RouteSnapshot& route);
 
-// A string as a JSON string literal (quotes included).
-std::string jsonString(const std::string& text);
-
 } // namespace orvex
