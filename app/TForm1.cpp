@@ -6,6 +6,7 @@
 #include "app/TStatusBar.h"
 #include "controls/BusyButtons.h"
 #include "controls/CrispFrame.h"
+#include "controls/EditCombo.h"
 #include "controls/ErrorReport.h"
 #include "controls/FixedWindow.h"
 #include "controls/Fonts.h"
@@ -92,13 +93,16 @@ private:
     int height_;
 };
 
-QComboBox* makeCombo(QWidget* parent, const char* name) {
-    auto* combo = place<QComboBox>(parent, name, QRect(9, 21, 168, 22));
-    combo->setEditable(true);
+EditCombo* makeCombo(QWidget* parent, const char* name) {
+    auto* combo = new EditCombo(parent, [](QComboBox& box) {
+        box.setItemDelegate(new FixedHeightDelegate(14, &box));
+        box.view()->setFont(box.font()); // the list drops down in a window of its own
+    });
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setGeometry(QRect(9, 21, 168, 22));
+    takeParentFont(combo);
     combo->setInsertPolicy(QComboBox::NoInsert);
-    combo->setItemDelegate(new FixedHeightDelegate(14, combo));
-    takeParentFont(combo->lineEdit());     // a desktop's font for line edits would win otherwise
-    combo->view()->setFont(combo->font()); // the list drops down in a window of its own
+    takeParentFont(combo->lineEdit()); // a desktop's font for line edits would win otherwise
     return combo;
 }
 
@@ -227,7 +231,12 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     // The first tick comes right after the window's first paint, which it does not delay; a window
     // that is not painted (started minimised) gets it at the next whole second.
     aimClock();
-    afterFirstPaint(this, [this] { Timer1->start(0); });
+    afterFirstPaint(this, [this] {
+        Timer1->start(0);
+        // The drop-down lists, not seen in the first frame.
+        for (EditCombo* combo : {iphinter, Edit1, cobGateway})
+            combo->finishDropDown();
+    });
 
     adjustSize();
     fixWindowSize(this, size());
@@ -448,7 +457,8 @@ void TForm1::Timer1Timer() {
     if (second == shownSecond_) return;
     shownSecond_ = second;
     static const QString format = longTimeFormat();
-    StatusBar1->setPanelText(1, QLocale::system().toString(QTime::currentTime(), format));
+    static const QLocale locale = QLocale::system();
+    StatusBar1->setPanelText(1, locale.toString(QTime::currentTime(), format));
 }
 
 void TForm1::aimClock() {

@@ -4,6 +4,7 @@
 // Operations on a worker thread.
 #pragma once
 
+#include "controls/EditCombo.h"
 #include "web/PublicAddressClient.h"
 #include "web/WebFetch.h"
 
@@ -76,13 +77,13 @@ public:
     QGroupBox* GroupBox7 = nullptr; // Gateway
     QLineEdit* editIP = nullptr;
     QLineEdit* editHost = nullptr;
-    QComboBox* iphinter = nullptr;
+    EditCombo* iphinter = nullptr;
     QLineEdit* edHost = nullptr;
     TSpinEdit* SpinEdit1 = nullptr;
     QListWidget* lstReplies = nullptr;
     QLineEdit* Edit10 = nullptr;
-    QComboBox* Edit1 = nullptr;
-    QComboBox* cobGateway = nullptr;
+    EditCombo* Edit1 = nullptr;
+    EditCombo* cobGateway = nullptr;
     TlxButton* lxButton1 = nullptr;  // OK, IP to Hostname
     TlxButton* lxButton2 = nullptr;  // OK, Hostname to IP
     TlxButton* lxButton3 = nullptr;  // OK, Lokale IP-Adresse

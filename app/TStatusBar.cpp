@@ -76,6 +76,9 @@ TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent)
         label->setTextFormat(Qt::PlainText);
         label->setIndent(1);
         setFixedText(label); // on the window's fixed white
+        // Each panel fills its own place with the white it inherits: a new text repaints the panel
+        // alone, not the window beneath it.
+        label->setAutoFillBackground(true);
         label->setFont(font());
         panels_.push_back(label);
     }
@@ -107,7 +110,9 @@ void TStatusBar::resizeEvent(QResizeEvent*) {
     int left = 0;
     for (std::size_t i = 0; i < panels_.size(); ++i) {
         const int width = i < widths_.size() ? widths_[i] : std::max(0, this->width() - left);
+        // A fixed size: a new text then asks no one to lay the bar out again.
         panels_[i]->setGeometry(left, 2, width - 2, height() - 2);
+        panels_[i]->setFixedSize(panels_[i]->size());
         left += width;
     }
 }

@@ -5,9 +5,15 @@
 //   bench_bare_window              the empty window
 //   bench_bare_window --timers MS  the same window with two timers of MS ms each that do nothing,
 //                                  the idle cost of a window polling as Orvex's status bar did
+//   bench_bare_window --clock      the same window with one sunken label showing the time, set anew
+//                                  at each whole second: the least a window with a clock costs
 #include "app/FirstPaint.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QLabel>
+#include <QLocale>
+#include <QTime>
 #include <QTimer>
 #include <QWidget>
 
@@ -25,6 +31,20 @@ int main(int argc, char* argv[]) {
             QObject::connect(&timer, &QTimer::timeout, &window, [] {});
             timer.start(std::atoi(argv[2]));
         }
+    }
+    QLabel clock(&window);
+    QTimer tick;
+    if (argc == 2 && std::strcmp(argv[1], "--clock") == 0) {
+        clock.setGeometry(52, 448, 68, 18);
+        clock.setFrameShape(QFrame::Panel);
+        clock.setFrameShadow(QFrame::Sunken);
+        tick.setSingleShot(true);
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, &clock, [&] {
+            clock.setText(QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")));
+            tick.start(int(1000 - QDateTime::currentMSecsSinceEpoch() % 1000) + 1);
+        });
+        tick.start(0);
     }
     orvex::exitAfterFirstPaintIfRequested(&window);
     window.show();

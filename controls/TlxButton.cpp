@@ -1,8 +1,15 @@
 #include "controls/TlxButton.h"
 
+#include <QBackingStore>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+#include <vector>
 
 namespace orvex {
 
@@ -97,9 +104,88 @@ void TlxButton::resizeEvent(QResizeEvent* event) {
     updateShape();
 }
 
+namespace {
+
+// Finished pictures of recently painted buttons, by everything that decides their pixels. A window's
+// buttons mostly look alike (a column of "OK" buttons): the first paints, the others copy.
+class Looks {
+public:
+    const QImage* find(const TlxButton::Look& look) {
+        for (auto it = looks_.begin(); it != looks_.end(); ++it) {
+            if (!(it->first == look)) continue;
+            std::rotate(looks_.begin(), it, it + 1); // the most recent first
+            return &looks_.front().second;
+        }
+        return nullptr;
+    }
+    const QImage& add(TlxButton::Look look, QImage image) {
+        if (looks_.size() == kKept) looks_.pop_back();
+        looks_.emplace(looks_.begin(), std::move(look), std::move(image));
+        return looks_.front().second;
+    }
+
+private:
+    static constexpr std::size_t kKept = 16;
+    std::vector<std::pair<TlxButton::Look, QImage>> looks_;
+};
+
+Looks& looks() {
+    static Looks kept; // UI thread only
+    return kept;
+}
+
+} // namespace
+
+TlxButton::Look TlxButton::look(QImage::Format format) const {
+    Look look;
+    look.size = size();
+    look.ratio = devicePixelRatioF();
+    look.dpi = QPoint(logicalDpiX(), logicalDpiY());
+    look.format = format;
+    look.text = text();
+    look.font = font();
+    look.states = {isEnabled(), pressed_, mouseOver_ && useMouseOverColor_, useGradient_,
+                   layoutDirection() == Qt::RightToLeft};
+    look.styles = {int(gradientStyle_), int(edgeStyle_),  edgeCut_,
+                   int(borderStyle_),   int(alignmentH_), int(alignmentV_)};
+    // System colours as the palette has them now.
+    const TColor colours[] = {color_,
+                              colorGradient_,
+                              colorGradientMouseEnter_,
+                              colorBorderTopOuter_,
+                              colorBorderTopInner_,
+                              colorBottomInner_,
+                              colorBorderBottomOuter_,
+                              fontColor_};
+    for (std::size_t i = 0; i < look.colours.size(); ++i)
+        look.colours[i] = toQColor(colours[i]).rgba();
+    return look;
+}
+
 void TlxButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    paintButton(painter);
+    // A picture is copied only where it lands on whole device pixels; it is drawn in the window's
+    // own image format, so that its text is blended exactly as on the window.
+    const qreal ratio = devicePixelRatioF();
+    QPaintDevice* target = backingStore() ? backingStore()->paintDevice() : nullptr;
+    if (ratio != std::floor(ratio) || target == nullptr || target->devType() != QInternal::Image) {
+        paintButton(painter);
+        return;
+    }
+    Look wanted = look(static_cast<QImage*>(target)->format());
+    const QImage* picture = looks().find(wanted);
+    if (picture == nullptr) {
+        QImage image(size() * ratio, wanted.format);
+        image.setDevicePixelRatio(ratio);
+        image.setDotsPerMeterX(qRound(logicalDpiX() / 0.0254));
+        image.setDotsPerMeterY(qRound(logicalDpiY() / 0.0254));
+        QPainter offscreen(&image);
+        offscreen.setLayoutDirection(layoutDirection());
+        paintButton(offscreen);
+        offscreen.end();
+        picture = &looks().add(std::move(wanted), std::move(image));
+    }
+    painter.drawImage(0, 0, *picture);
 }
 
 QImage TlxButton::render(QColor background) const {

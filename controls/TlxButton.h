@@ -9,6 +9,10 @@
 #include "controls/lxButtonGeometry.h"
 
 #include <QAbstractButton>
+#include <QFont>
+#include <QImage>
+
+#include <array>
 
 namespace orvex {
 
@@ -87,7 +91,23 @@ protected:
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
+public:
+    // Everything that decides the button's pixels when drawn into an image of a given format.
+    struct Look {
+        QSize size;
+        qreal ratio = 1;
+        QPoint dpi;
+        QImage::Format format = QImage::Format_Invalid;
+        QString text;
+        QFont font;
+        std::array<bool, 5> states{};
+        std::array<int, 6> styles{};
+        std::array<QRgb, 8> colours{};
+        bool operator==(const Look&) const = default;
+    };
+
 private:
+    Look look(QImage::Format format) const;
     void paintButton(QPainter& painter) const;
     void updateShape();
     template <class T> void assign(T& field, T value);

@@ -111,8 +111,17 @@ private slots:
         const auto main = createMainWindowFirst(Form1Services{connection});
         QVERIFY(!main->Form2 && !main->Form3 && !main->Form4 && !main->Form5);
         QImage firstFrame;
-        afterFirstPaint(main.get(),
-                        [&] { firstFrame = main->grab().toImage().convertToFormat(QImage::Format_RGB32); });
+        const auto dropDownLists = [&] {
+            int lists = 0;
+            for (QComboBox* combo : {main->iphinter, main->Edit1, main->cobGateway})
+                lists += combo->findChild<QAbstractItemView*>() != nullptr;
+            return lists;
+        };
+        int listsAtFirstFrame = -1;
+        afterFirstPaint(main.get(), [&] {
+            listsAtFirstFrame = dropDownLists();
+            firstFrame = main->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        });
         main->show();
         QVERIFY(QTest::qWaitForWindowExposed(main.get()));
         QTRY_VERIFY(!firstFrame.isNull());
@@ -130,6 +139,15 @@ private slots:
         for (QWidget* window :
              std::initializer_list<QWidget*>{main->Form2, main->Form3, main->Form4, main->Form5})
             QCOMPARE(window->parentWidget(), main.get());
+        // The combo boxes' drop-down lists are not in the first frame and are built right after it,
+        // with the rows and the font the boxes have.
+        QCOMPARE(listsAtFirstFrame, 0);
+        QCOMPARE(dropDownLists(), 3);
+        for (QComboBox* combo : {main->iphinter, main->Edit1, main->cobGateway}) {
+            combo->addItem(QStringLiteral("10.0.0.1"));
+            QCOMPARE(combo->view()->sizeHintForRow(0), 14);
+            QCOMPARE(combo->view()->font(), combo->font());
+        }
     }
 
     void layoutTitlesAndGeometries() {
@@ -192,8 +210,11 @@ private slots:
         QCOMPARE(form->StatusBar1->panel(1)->width() + 2, 70);
         for (QComboBox* combo : {form->iphinter, form->Edit1, form->cobGateway}) {
             QVERIFY(combo->isEditable());
+            // A list that drops down before the window's first paint has its rows all the same.
             combo->addItem(QStringLiteral("10.0.0.1"));
+            combo->showPopup();
             QCOMPARE(combo->view()->sizeHintForRow(0), 14);
+            combo->hidePopup();
             combo->clear();
         }
         form->lstReplies->addItem(QStringLiteral("60 bytes - icmp_seq=1 - ttl=64 - time<1 ms"));

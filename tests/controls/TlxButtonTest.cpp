@@ -335,6 +335,27 @@ private slots:
         QVERIFY(green);
     }
 
+    // Buttons that look alike share one finished picture; each still shows its own state, and the
+    // copy is the button as drawn directly.
+    void buttonsThatLookAlikeShowTheirOwnState() {
+        auto* twin = new TlxButton(QStringLiteral("OK"), QRect(10, 35, 65, 20), parent.get());
+        twin->show();
+        const auto at = [&](TlxButton* b) {
+            return parent->grab(b->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        const QImage alike = at(twin);
+        QCOMPARE(at(button), alike);
+        QCOMPARE(alike, button->render(kParent).convertToFormat(QImage::Format_RGB32)); // drawn directly
+        button->setEnabled(false);
+        QVERIFY(at(button) != alike);
+        QCOMPARE(at(twin), alike);
+        button->setEnabled(true);
+        QCOMPARE(at(button), alike);
+        button->setText(QStringLiteral("Go"));
+        QVERIFY(at(button) != alike);
+        QCOMPARE(at(twin), alike);
+    }
+
     void accessibleAsAPushButton() {
         QSignalSpy clicks(button, &QAbstractButton::clicked);
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
