@@ -24,7 +24,8 @@ namespace {
 constexpr int kLatestSecondaryWindowsMs = 1000;
 
 void setApplicationIcon() {
-    // With their sizes given, the pictures are read only when a size is asked for.
+    // Qt decodes each picture as it is added; X11 takes every size with the window's icon anyway,
+    // so this runs after the first paint (createMainWindowFirst).
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/orvex-%1.png").arg(size), QSize(size, size));

@@ -47,6 +47,7 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <limits>
+#include <utility>
 
 namespace orvex {
 
@@ -73,8 +74,9 @@ QGroupBox* makeBox(QWidget* parent, const char* name, const QString& caption, QR
     return box;
 }
 
-template <class Control> Control* place(QWidget* parent, const char* name, QRect geometry) {
-    auto* control = new Control(parent);
+template <class Control, class... Arguments>
+Control* place(QWidget* parent, const char* name, QRect geometry, Arguments&&... arguments) {
+    auto* control = new Control(parent, std::forward<Arguments>(arguments)...);
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(geometry);
     takeParentFont(control); // the box's font, whatever font the desktop has
@@ -94,13 +96,10 @@ private:
 };
 
 EditCombo* makeCombo(QWidget* parent, const char* name) {
-    auto* combo = new EditCombo(parent, [](QComboBox& box) {
+    auto* combo = place<EditCombo>(parent, name, QRect(9, 21, 168, 22), [](QComboBox& box) {
         box.setItemDelegate(new FixedHeightDelegate(14, &box));
         box.view()->setFont(box.font()); // the list drops down in a window of its own
     });
-    combo->setObjectName(QString::fromLatin1(name));
-    combo->setGeometry(QRect(9, 21, 168, 22));
-    takeParentFont(combo);
     combo->setInsertPolicy(QComboBox::NoInsert);
     takeParentFont(combo->lineEdit()); // a desktop's font for line edits would win otherwise
     return combo;

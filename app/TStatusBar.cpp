@@ -111,8 +111,8 @@ void TStatusBar::resizeEvent(QResizeEvent*) {
     for (std::size_t i = 0; i < panels_.size(); ++i) {
         const int width = i < widths_.size() ? widths_[i] : std::max(0, this->width() - left);
         // A fixed size: a new text then asks no one to lay the bar out again.
-        panels_[i]->setGeometry(left, 2, width - 2, height() - 2);
-        panels_[i]->setFixedSize(panels_[i]->size());
+        panels_[i]->move(left, 2);
+        panels_[i]->setFixedSize(width - 2, height() - 2);
         left += width;
     }
 }

@@ -9,6 +9,7 @@
 //   bench_close_watch [RATE] [SECONDS] [4|6]      defaults: 2000 5 4
 #include "platform/TcpCloseWatch.h"
 
+#include "CpuTime.h"
 #include "LoopbackListener.h"
 
 #include <arpa/inet.h>
@@ -26,16 +27,6 @@
 #include <vector>
 
 using namespace orvex;
-
-namespace {
-
-double cpuMs(clockid_t clock) {
-    timespec t{};
-    ::clock_gettime(clock, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     const int rate = argc > 1 ? std::atoi(argv[1]) : 2000;

@@ -17,6 +17,8 @@
 #include "resolve/WinsockIntf.h"
 #include "tcphistory/TForm3.h"
 
+#include "CpuTime.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -240,18 +242,12 @@ struct Row {
     std::string note;
 };
 
-double threadCpuMs() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
 // Starts an operation, runs the event loop until the runner is idle, and measures meanwhile.
 Row measure(const std::string& what, TForm1* form, const std::function<void()>& start,
             const std::function<std::string()>& note) {
     GapMeter meter;
     QElapsedTimer run;
-    const double cpu = threadCpuMs();
+    const double cpu = cpuMs();
     run.start();
     meter.start();
     start();
@@ -265,19 +261,19 @@ Row measure(const std::string& what, TForm1* form, const std::function<void()>& 
     QTimer::singleShot(30, &settle, &QEventLoop::quit);
     settle.exec();
     const double gap = meter.stopMs();
-    return {what, gap, double(run.elapsed()), threadCpuMs() - cpu, note()};
+    return {what, gap, double(run.elapsed()), cpuMs() - cpu, note()};
 }
 
 // Lets the loop run for ms while recording goes on.
 Row measureFor(const std::string& what, int ms, const std::function<std::string()>& note) {
     GapMeter meter;
-    const double cpu = threadCpuMs();
+    const double cpu = cpuMs();
     meter.start();
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
     const double gap = meter.stopMs();
-    return {what, gap, double(ms), threadCpuMs() - cpu, note()};
+    return {what, gap, double(ms), cpuMs() - cpu, note()};
 }
 
 } // namespace

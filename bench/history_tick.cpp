@@ -20,6 +20,8 @@
 #include "tcphistory/LocaleClock.h"
 #include "tcphistory/TForm3.h"
 
+#include "CpuTime.h"
+
 #include <QApplication>
 #include <QCheckBox>
 
@@ -36,12 +38,6 @@ using namespace orvex;
 
 namespace {
 
-double threadCpuMs() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0 : values[values.size() / 2];
@@ -56,12 +52,12 @@ struct TickTimes {
 TickTimes runTicks(int ticks, const std::function<void()>& tick) {
     std::vector<double> wall, caller;
     for (int i = 0; i < ticks; ++i) {
-        const double cpu = threadCpuMs();
+        const double cpu = cpuMs();
         const auto start = std::chrono::steady_clock::now();
         tick();
         wall.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        caller.push_back(threadCpuMs() - cpu);
+        caller.push_back(cpuMs() - cpu);
     }
     return {wall.empty() ? 0 : wall.front(), median(wall), median(caller)};
 }

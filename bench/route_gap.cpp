@@ -9,6 +9,8 @@
 
 #include "controls/OperationRunner.h"
 
+#include "CpuTime.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -21,16 +23,6 @@
 #include <ctime>
 
 using namespace orvex;
-
-namespace {
-
-double threadCpuMs() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -64,12 +56,12 @@ int main(int argc, char** argv) {
     QTimer::singleShot(200, [&] {
         clock.start();
         tick.start(10);
-        cpuStart = threadCpuMs();
+        cpuStart = cpuMs();
         window.btnRoute->click();
         watch.start(5);
     });
     application.exec();
-    const double cpu = threadCpuMs() - cpuStart;
+    const double cpu = cpuMs() - cpuStart;
     const int done = window.lastRoute().rounds;
     std::printf("rounds %d hops %zu reached %d longest-gap-ms %.1f ticks %lld ui-cpu-ms %.1f "
                 "ui-cpu-us-per-round %.1f\n",

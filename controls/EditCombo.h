@@ -18,7 +18,6 @@ public:
     EditCombo(QWidget* parent, std::function<void(QComboBox&)> dropDown);
 
     void finishDropDown();
-    bool dropDownFinished() const { return !dropDown_; }
     void showPopup() override;
 
 private:
