@@ -457,6 +457,15 @@ void TForm1::Timer1Timer() {
     shownSecond_ = second;
     static const QString format = longTimeFormat();
     static const QLocale locale = QLocale::system();
+    if (!clockGlyphsAsked_) {
+        // The clock's texts are drawn from glyphs shaped once: its digits, separators and any
+        // morning and afternoon marks.
+        QString characters = QStringLiteral("0123456789");
+        for (const QTime& time : {QTime(0, 0, 0), QTime(12, 0, 0)})
+            characters += locale.toString(time, format);
+        StatusBar1->panel(1)->setQuickCharacters(characters);
+        clockGlyphsAsked_ = true;
+    }
     StatusBar1->setPanelText(1, locale.toString(QTime::currentTime(), format));
 }
 

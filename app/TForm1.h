@@ -172,6 +172,7 @@ private:
     Form1Services services_;
     BusyButtons* busyButtons_ = nullptr; // the boxes' buttons while an operation runs
     qint64 shownSecond_ = -1;
+    bool clockGlyphsAsked_ = false;
 };
 
 } // namespace orvex

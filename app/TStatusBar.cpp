@@ -4,8 +4,12 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QBackingStore>
 #include <QEvent>
 #include <QLabel>
+#include <QPainter>
+
+#include <cmath>
 
 namespace orvex {
 
@@ -66,6 +70,124 @@ TStatusPanel::TStatusPanel(QWidget* parent) : QLabel(parent) {
     (void)installed;
 }
 
+void TStatusPanel::setQuickCharacters(const QString& characters) {
+    quickCharacters_ = characters;
+    glyphs_.clear();
+    quick_ = Quick::Unchecked;
+}
+
+void TStatusPanel::showText(const QString& text) {
+    setText(text);
+    if (quick_ == Quick::Unchecked && !quickCharacters_.isEmpty()) checkQuick();
+}
+
+QImage::Format TStatusPanel::screenFormat() const {
+    QPaintDevice* target = backingStore() ? backingStore()->paintDevice() : nullptr;
+    if (target == nullptr || target->devType() != QInternal::Image) return QImage::Format_Invalid;
+    return static_cast<QImage*>(target)->format();
+}
+
+// The plain left-aligned single line the glyphs are placed for.
+bool TStatusPanel::layoutAllows() const {
+    return textFormat() == Qt::PlainText && !wordWrap() && buddy() == nullptr &&
+           alignment() == (Qt::AlignLeft | Qt::AlignVCenter) && layoutDirection() == Qt::LeftToRight &&
+           isEnabled();
+}
+
+bool TStatusPanel::drawsQuickly() const {
+    return quick_ == Quick::Exact && !rendering_ && glyphs_.covers(text());
+}
+
+// Where the label puts its text: the contents less margin and indent.
+QRect TStatusPanel::textArea() const {
+    QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    int indent = this->indent();
+    if (indent < 0 && frameWidth() != 0) indent = fontMetrics().horizontalAdvance(u'x') / 2 - margin();
+    if (indent > 0) area.setLeft(area.left() + indent);
+    return area;
+}
+
+QImage TStatusPanel::rendered(bool quick) {
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, checkedFormat_);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
+    rendering_ = !quick;
+    render(&image);
+    rendering_ = false;
+    return image;
+}
+
+// Prepares the glyphs and compares the panel drawn from them with the panel drawn by the label,
+// for the text shown and for a text of all quick characters. Checked again after anything that
+// changes how the text looks (font, palette, size, style, screen).
+void TStatusPanel::checkQuick() {
+    const qreal ratio = devicePixelRatioF();
+    checkedRatio_ = ratio;
+    checkedFormat_ = screenFormat();
+    if (checkedFormat_ == QImage::Format_Invalid) return; // not on a screen yet
+    quick_ = Quick::Off;
+    // Whole device pixels only: the panel's place on the window then moves every glyph alike.
+    if (ratio != std::floor(ratio) || !layoutAllows() || !glyphs_.prepare(font(), quickCharacters_)) return;
+    quick_ = Quick::Exact;
+    const QString shown = text();
+    for (const QString& sample : {shown, quickCharacters_}) {
+        if (!glyphs_.covers(sample)) continue;
+        setText(sample);
+        if (rendered(true) != rendered(false)) {
+            quick_ = Quick::Off;
+            break;
+        }
+    }
+    setText(shown);
+    if (quick_ == Quick::Off) glyphs_.clear();
+}
+
+void TStatusPanel::paintEvent(QPaintEvent* event) {
+    if (quick_ == Quick::Exact && !rendering_ &&
+        (devicePixelRatioF() != checkedRatio_ || screenFormat() != checkedFormat_)) {
+        glyphs_.clear(); // on another screen: checked again with the next text
+        quick_ = Quick::Unchecked;
+    }
+    if (!drawsQuickly()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    // A new text repaints the contents alone; the frame is drawn where it is asked for.
+    if (!contentsRect().contains(event->rect())) drawFrame(&painter);
+    // The line centred vertically as QPainter::drawText centres it (whole pixels, rounded towards
+    // the top) and cut off at the text's area where it is larger, as there.
+    const QRect area = textArea();
+    const int top = int((area.height() - glyphs_.height()) / 2);
+    const QRectF line(area.left(), area.top() + top, glyphs_.width(text()), glyphs_.height());
+    if (!QRectF(area).contains(line)) painter.setClipRect(area, Qt::IntersectClip);
+    painter.setPen(palette().color(foregroundRole()));
+    glyphs_.draw(painter, QPointF(area.left(), area.top() + top), text());
+}
+
+void TStatusPanel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::PaletteChange:
+    case QEvent::StyleChange:
+    case QEvent::EnabledChange:
+    case QEvent::LayoutDirectionChange:
+        glyphs_.clear();
+        quick_ = Quick::Unchecked;
+        break;
+    default:
+        break;
+    }
+}
+
+void TStatusPanel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    glyphs_.clear();
+    quick_ = Quick::Unchecked;
+}
+
 TStatusBar::TStatusBar(const std::vector<int>& panelWidths, QWidget* parent)
     : QWidget(parent), widths_(panelWidths) {
     for (std::size_t i = 0; i <= widths_.size(); ++i) {
@@ -89,9 +211,9 @@ QString TStatusBar::panelText(int index) const {
 }
 
 void TStatusBar::setPanelText(int index, const QString& text) {
-    QLabel* label = panels_.at(std::size_t(index));
+    TStatusPanel* label = panels_.at(std::size_t(index));
     if (label->text() == text) return;
-    label->setText(text); // with an accessibleName set, no name change reaches assistive technology
+    label->showText(text); // with an accessibleName set, no name change reaches assistive technology
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent changed(label, text.trimmed());
         QAccessible::updateAccessibility(&changed);
@@ -102,7 +224,7 @@ void TStatusBar::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // The panels take the bar's font explicitly, so that no font the desktop gives labels wins.
     if (event->type() == QEvent::FontChange)
-        for (QLabel* label : panels_)
+        for (TStatusPanel* label : panels_)
             label->setFont(font());
 }
 

@@ -3,17 +3,47 @@
 // changing text is its value, so the clock changes a value once a second, never a name.
 #pragma once
 
+#include "controls/GlyphLine.h"
+
+#include <QImage>
 #include <QLabel>
 #include <QWidget>
 #include <vector>
 
 namespace orvex {
 
-// One panel of the status bar (a label with its own accessibility interface).
+// One panel of the status bar (a label with its own accessibility interface). A panel given quick
+// characters draws texts made of them from glyphs shaped once, once it has checked on this display
+// that they come out pixel for pixel as the label draws them; any other text, or any panel where
+// the check fails, is drawn by the label.
 class TStatusPanel : public QLabel {
     Q_OBJECT
 public:
     explicit TStatusPanel(QWidget* parent);
+
+    void setQuickCharacters(const QString& characters);
+    void showText(const QString& text);
+    bool drawsQuickly() const; // whether the text shown now is drawn from the prepared glyphs
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    enum class Quick { Unchecked, Exact, Off };
+    QImage::Format screenFormat() const;
+    bool layoutAllows() const;
+    void checkQuick();
+    QImage rendered(bool quick);
+    QRect textArea() const;
+
+    QString quickCharacters_;
+    GlyphLine glyphs_;
+    Quick quick_ = Quick::Unchecked;
+    bool rendering_ = false; // drawing by the label on purpose, for the check
+    qreal checkedRatio_ = 0;
+    QImage::Format checkedFormat_ = QImage::Format_Invalid;
 };
 
 class TStatusBar : public QWidget {
@@ -23,7 +53,7 @@ public:
 
     QString panelText(int index) const;
     void setPanelText(int index, const QString& text); // repaints only when the text changed
-    QLabel* panel(int index) const { return panels_.at(std::size_t(index)); }
+    TStatusPanel* panel(int index) const { return panels_.at(std::size_t(index)); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -31,7 +61,7 @@ protected:
 
 private:
     std::vector<int> widths_;
-    std::vector<QLabel*> panels_;
+    std::vector<TStatusPanel*> panels_;
 };
 
 } // namespace orvex

@@ -6,7 +6,9 @@
 //   bench_bare_window --timers MS  the same window with two timers of MS ms each that do nothing,
 //                                  the idle cost of a window polling as Orvex's status bar did
 //   bench_bare_window --clock      the same window with one sunken label showing the time, set anew
-//                                  at each whole second: the least a window with a clock costs
+//                                  at each whole second: what a plain Qt label as a clock costs
+//   bench_bare_window --tick       the same window woken at each whole second by a timer that does
+//                                  nothing: the least anything that changes once a second costs
 #include "app/FirstPaint.h"
 
 #include <QApplication>
@@ -34,6 +36,14 @@ int main(int argc, char* argv[]) {
     }
     QLabel clock(&window);
     QTimer tick;
+    const bool ticks = argc == 2 && std::strcmp(argv[1], "--tick") == 0;
+    if (ticks) {
+        tick.setSingleShot(true);
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, &window,
+                         [&] { tick.start(int(1000 - QDateTime::currentMSecsSinceEpoch() % 1000) + 1); });
+        tick.start(0);
+    }
     if (argc == 2 && std::strcmp(argv[1], "--clock") == 0) {
         clock.setGeometry(52, 448, 68, 18);
         clock.setFrameShape(QFrame::Panel);

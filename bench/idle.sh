@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# idle.sh [ORVEX [BARE_WINDOW]]: what an idle window costs, measured for four programs running at
+# idle.sh [ORVEX [BARE_WINDOW]]: what an idle window costs, measured for five programs running at
 # once on the same display: Orvex's main window, an empty Qt window (bench_bare_window), the same
-# window with one label showing the time, set anew at each whole second (the least any window with a
-# clock costs), and the same window with two 16 ms timers (the way Orvex's status bar used to
-# poll). After a settling
+# window woken at each whole second by a timer that does nothing (the least anything that changes
+# once a second costs), the same window with one label showing the time, set anew at each whole
+# second (a plain Qt clock), and the same window with two 16 ms timers (the way Orvex's status bar
+# used to poll). After a settling
 # time, over SECONDS_TO_MEASURE seconds (default 30), for each program summed over its threads:
 #   wakeups per second  voluntary context switches (a thread going to sleep, to be woken again),
 #                       from /proc/PID/task/*/status; a thread that another one pushes off its
@@ -30,16 +31,18 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${ORVEX_QPA:-}" ]; then
 fi
 export QT_QPA_PLATFORM=${ORVEX_QPA:-xcb}
 config=$(mktemp -d /tmp/orvex-idle-XXXXXX) # Orvex stores its window position here, not in the user's
-names=(orvex empty-window clock-window two-timer-window)
+names=(orvex empty-window tick-window clock-window two-timer-window)
 XDG_CONFIG_HOME=$config "$orvex" >/dev/null 2>&1 &
 pids+=($!)
 "$bare" >/dev/null 2>&1 &
+pids+=($!)
+"$bare" --tick >/dev/null 2>&1 &
 pids+=($!)
 "$bare" --clock >/dev/null 2>&1 &
 pids+=($!)
 "$bare" --timers 16 >/dev/null 2>&1 &
 pids+=($!)
-programs=("${pids[@]: -4}")
+programs=("${pids[@]: -5}")
 sleep "$settle" # start-up is not idle time
 
 # switches PID / cpu_ns PID: summed over the process's threads now.
@@ -48,7 +51,7 @@ cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { 
 declare -A s0 c0
 for p in "${programs[@]}"; do s0[$p]=$(switches "$p"); c0[$p]=$(cpu_ns "$p"); done
 sleep "$seconds"
-for i in 0 1 2 3; do
+for i in 0 1 2 3 4; do
     p=${programs[$i]}
     [ -d "/proc/$p" ] || { echo "${names[$i]} ended early"; continue; }
     s1=$(switches "$p")

@@ -307,6 +307,28 @@ private slots:
         QVERIFY(timerEvents.count <= 3 * int(seconds + 1));
     }
 
+    // The clock's texts are drawn from glyphs shaped once, pixel for pixel as the label draws them.
+    void clockFromGlyphsLooksAsTheLabelDrawsIt() {
+        TStatusPanel* clock = form->StatusBar1->panel(1);
+        QTRY_VERIFY(clock->drawsQuickly()); // from the first tick on
+        QStringList texts;                  // every digit at every place
+        for (int hour = 0; hour < 24; ++hour)
+            texts << QLocale::system().toString(QTime(hour, hour * 7 % 60, (hour * 13 + 9) % 60),
+                                                longTimeFormat());
+        QList<QImage> fromGlyphs;
+        for (const QString& text : texts) {
+            form->StatusBar1->setPanelText(1, text);
+            QVERIFY(clock->drawsQuickly());
+            fromGlyphs << clock->grab().toImage();
+        }
+        clock->setQuickCharacters(QString());
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            form->StatusBar1->setPanelText(1, texts[i]);
+            QVERIFY(!clock->drawsQuickly());
+            QCOMPARE(clock->grab().toImage(), fromGlyphs[i]);
+        }
+    }
+
     // The real connection state, its watcher in a network namespace of this test's own: the panel
     // follows a default route, and the link under it, as the kernel reports them.
     void connectionPanelFollowsTheKernel() {
