@@ -46,6 +46,7 @@
 #include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QWindow>
 #include <limits>
 #include <utility>
 
@@ -216,8 +217,13 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     Timer1->setSingleShot(true);
     Timer1->setTimerType(Qt::PreciseTimer);
     QObject::connect(Timer1, &QTimer::timeout, this, [this] {
-        aimClock(); // first, so that the clock runs on whatever the tick meets
-        runGuarded(this, [this] { Timer1Timer(); });
+        // Off the screen (minimised, on another desktop, hidden) the clock sleeps: nobody sees it.
+        // It is set again when the window comes back, before that is painted (eventFilter).
+        if (!onScreen()) {
+            clockAsleep_ = true;
+            return;
+        }
+        tickClock();
     });
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -436,6 +442,10 @@ void TForm1::FormCreate() {
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    if (windowHandle() != clockWatched_) {
+        clockWatched_ = windowHandle();
+        clockWatched_->installEventFilter(this);
+    }
     // Restoring from the taskbar sends a spontaneous show; the focus stays where the user left it.
     if (!event->spontaneous()) FormShow();
 }
@@ -448,6 +458,25 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormShow() {
     editIP->setFocus(Qt::OtherFocusReason);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Seen before the window's own handler, which paints what has become visible.
+    if (watched == clockWatched_ && event->type() == QEvent::Expose && clockAsleep_ && onScreen()) {
+        clockAsleep_ = false;
+        tickClock();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TForm1::onScreen() const {
+    const QWindow* handle = windowHandle();
+    return handle != nullptr && handle->isExposed();
+}
+
+void TForm1::tickClock() {
+    aimClock(); // first, so that the clock runs on whatever the tick meets
+    runGuarded(this, [this] { Timer1Timer(); });
 }
 
 void TForm1::Timer1Timer() {

@@ -9,6 +9,8 @@
 #include "web/WebFetch.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QWindow>
 #include <functional>
 #include <memory>
 #include <string>
@@ -157,6 +159,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildBoxes();
@@ -164,6 +167,8 @@ private:
     void buildStatusBar();
     void bindHandlers();
     void aimClock(); // the clock's next tick, just after the next whole second
+    void tickClock();
+    bool onScreen() const;
     void showModal(QWidget* window);
     void applyComboUpdate(QComboBox* combo, const ComboUpdate& update);
     void startComboUpdate(QComboBox* combo, std::function<ComboUpdate(NetworkAdapters&)> query);
@@ -173,6 +178,8 @@ private:
     BusyButtons* busyButtons_ = nullptr; // the boxes' buttons while an operation runs
     qint64 shownSecond_ = -1;
     bool clockGlyphsAsked_ = false;
+    bool clockAsleep_ = false;       // off the screen, the clock waits for the window to come back
+    QPointer<QWindow> clockWatched_; // the window whose exposure wakes the clock
 };
 
 } // namespace orvex

@@ -4,14 +4,16 @@
 # window woken at each whole second by a timer that does nothing (the least anything that changes
 # once a second costs), the same window with one label showing the time, set anew at each whole
 # second (a plain Qt clock), and the same window with two 16 ms timers (the way Orvex's status bar
-# used to poll). After a settling
+# used to poll); on X11 with xdotool, also a second Orvex whose window is taken off the screen
+# (unmapped, as a window manager does with a minimised window or one on another desktop). After a
+# settling
 # time, over SECONDS_TO_MEASURE seconds (default 30), for each program summed over its threads:
 #   wakeups per second  voluntary context switches (a thread going to sleep, to be woken again),
 #                       from /proc/PID/task/*/status; a thread that another one pushes off its
 #                       processor (an involuntary switch) was not asleep, and does not count;
 #   CPU                 time on a processor from /proc/PID/task/*/schedstat (nanoseconds), as a
 #                       share of one core.
-# On a virtual X display (Xvfb) of its own unless DISPLAY is set; ORVEX_QPA=offscreen runs the four
+# On a virtual X display (Xvfb) of its own unless DISPLAY is set; ORVEX_QPA=offscreen runs them
 # without a display. Prints one line per program: NAME wakeups/s W cpu% C.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -43,7 +45,17 @@ pids+=($!)
 "$bare" --timers 16 >/dev/null 2>&1 &
 pids+=($!)
 programs=("${pids[@]: -5}")
+if [ "$QT_QPA_PLATFORM" = xcb ] && command -v xdotool >/dev/null; then
+    XDG_CONFIG_HOME=$config/off "$orvex" >/dev/null 2>&1 &
+    pids+=($!)
+    programs+=($!)
+    names+=(orvex-off-screen)
+fi
 sleep "$settle" # start-up is not idle time
+if [ ${#programs[@]} -gt 5 ]; then
+    for window in $(xdotool search --pid "${programs[5]}"); do xdotool windowunmap "$window"; done
+    sleep 1.1 # its clock's last tick finds it gone
+fi
 
 # switches PID / cpu_ns PID: summed over the process's threads now.
 switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ { n += $2 } END { print n + 0 }'; }
@@ -51,7 +63,7 @@ cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { 
 declare -A s0 c0
 for p in "${programs[@]}"; do s0[$p]=$(switches "$p"); c0[$p]=$(cpu_ns "$p"); done
 sleep "$seconds"
-for i in 0 1 2 3 4; do
+for i in "${!programs[@]}"; do
     p=${programs[$i]}
     [ -d "/proc/$p" ] || { echo "${names[$i]} ended early"; continue; }
     s1=$(switches "$p")

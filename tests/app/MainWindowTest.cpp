@@ -74,6 +74,16 @@ protected:
 
 } // namespace
 
+// The text a label shows in its first paint from now on.
+struct PaintedText : QObject {
+    explicit PaintedText(QLabel* label) { label->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && text.isEmpty()) text = static_cast<QLabel*>(watched)->text();
+        return false;
+    }
+    QString text;
+};
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -305,6 +315,27 @@ private slots:
         QCOMPARE(connectionTicks, 0);
         QVERIFY(clockTicks <= int(seconds) + 2);
         QVERIFY(timerEvents.count <= 3 * int(seconds + 1));
+    }
+
+    // Off the screen the clock sleeps; when the window comes back it shows the time in its first
+    // paint and ticks again.
+    void clockSleepsWhileTheWindowIsOffTheScreen() {
+        QTRY_VERIFY(!form->StatusBar1->panelText(1).isEmpty());
+        form->hide();
+        QTRY_VERIFY(!form->Timer1->isActive()); // the next tick finds the window gone
+        QTest::qWait(1100);
+        QVERIFY(!form->Timer1->isActive());
+        const QString stale = form->StatusBar1->panelText(1);
+        PaintedText painted(form->StatusBar1->panel(1));
+        const QTime shown = QTime::currentTime();
+        form->show();
+        QTRY_VERIFY(!painted.text.isEmpty());
+        const QString format = longTimeFormat();
+        QVERIFY2(painted.text != stale, qPrintable(stale));
+        QVERIFY2(painted.text == QLocale::system().toString(shown, format) ||
+                     painted.text == QLocale::system().toString(shown.addSecs(1), format),
+                 qPrintable(painted.text));
+        QVERIFY(form->Timer1->isActive());
     }
 
     // The clock's texts are drawn from glyphs shaped once, pixel for pixel as the label draws them.
