@@ -232,6 +232,11 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
     if (services_.connection)
         services_.connection->onChange([this] { postToUi(this, [this] { Timer2->start(0); }); });
 
+    // Read while the window is off the screen, the clock tells the time all the same.
+    StatusBar1->panel(1)->setUpdater([this] {
+        if (clockAsleep_) runGuarded(this, [this] { Timer1Timer(); });
+    });
+
     FormCreate();
     // The first tick comes right after the window's first paint, which it does not delay; a window
     // that is not painted (started minimised) gets it at the next whole second.

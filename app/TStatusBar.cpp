@@ -49,7 +49,11 @@ public:
     }
 
 private:
-    QString shown() const { return static_cast<QLabel*>(widget())->text().trimmed(); }
+    QString shown() const {
+        auto* panel = static_cast<TStatusPanel*>(widget());
+        panel->bringUpToDate();
+        return panel->text().trimmed();
+    }
 };
 
 QAccessibleInterface* statusBarFactory(const QString& className, QObject* object) {
@@ -68,6 +72,14 @@ TStatusPanel::TStatusPanel(QWidget* parent) : QLabel(parent) {
         return true;
     }();
     (void)installed;
+}
+
+void TStatusPanel::setUpdater(std::function<void()> updater) {
+    updater_ = std::move(updater);
+}
+
+void TStatusPanel::bringUpToDate() {
+    if (updater_) updater_();
 }
 
 void TStatusPanel::setQuickCharacters(const QString& characters) {

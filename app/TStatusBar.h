@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 namespace orvex {
@@ -20,6 +21,11 @@ class TStatusPanel : public QLabel {
     Q_OBJECT
 public:
     explicit TStatusPanel(QWidget* parent);
+
+    // What brings the text up to date where it is not kept so while nobody sees it (the clock off
+    // the screen); called before assistive technology reads it.
+    void setUpdater(std::function<void()> updater);
+    void bringUpToDate();
 
     void setQuickCharacters(const QString& characters);
     void showText(const QString& text);
@@ -38,6 +44,7 @@ private:
     QImage rendered(bool quick);
     QRect textArea() const;
 
+    std::function<void()> updater_;
     QString quickCharacters_;
     GlyphLine glyphs_;
     Quick quick_ = Quick::Unchecked;

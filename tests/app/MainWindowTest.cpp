@@ -20,6 +20,7 @@
 #include "web/TForm4.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -338,6 +339,19 @@ private slots:
         QVERIFY2(painted.text != stale, qPrintable(stale));
         QVERIFY2(current.contains(painted.text), qPrintable(painted.text + " / " + current.join(' ')));
         QVERIFY(form->Timer1->isActive());
+
+        // Read by assistive technology while off the screen, it tells the time all the same.
+        form->hide();
+        QTRY_VERIFY(!form->Timer1->isActive());
+        QTest::qWait(1100);
+        const QString asleep = form->StatusBar1->panelText(1);
+        const QTime reading = QTime::currentTime();
+        const QString read =
+            QAccessible::queryAccessibleInterface(form->StatusBar1->panel(1))->text(QAccessible::Value);
+        QVERIFY2(read != asleep, qPrintable(read));
+        QVERIFY2(read == QLocale::system().toString(reading, longTimeFormat()) ||
+                     read == QLocale::system().toString(reading.addSecs(1), longTimeFormat()),
+                 qPrintable(read));
     }
 
     // The clock's texts are drawn from glyphs shaped once, pixel for pixel as the label draws them.
