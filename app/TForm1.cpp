@@ -239,7 +239,7 @@ TForm1::TForm1(Form1Services services, QWidget* parent)
 
     FormCreate();
     // The first tick comes right after the window's first paint, which it does not delay; a window
-    // that is not painted (started minimised) gets it at the next whole second.
+    // that is not painted (started minimised) gets it when it comes on the screen.
     aimClock();
     afterFirstPaint(this, [this] {
         Timer1->start(0);
