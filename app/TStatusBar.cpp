@@ -84,7 +84,6 @@ void TStatusPanel::bringUpToDate() {
 
 void TStatusPanel::setQuickCharacters(const QString& characters) {
     quickCharacters_ = characters;
-    glyphs_.clear();
     quick_ = Quick::Unchecked;
 }
 
@@ -152,14 +151,12 @@ void TStatusPanel::checkQuick() {
         }
     }
     setText(shown);
-    if (quick_ == Quick::Off) glyphs_.clear();
 }
 
 void TStatusPanel::paintEvent(QPaintEvent* event) {
     if (quick_ == Quick::Exact && !rendering_ &&
         (devicePixelRatioF() != checkedRatio_ || screenFormat() != checkedFormat_)) {
-        glyphs_.clear(); // on another screen: checked again with the next text
-        quick_ = Quick::Unchecked;
+        quick_ = Quick::Unchecked; // on another screen: checked again with the next text
     }
     if (!drawsQuickly()) {
         QLabel::paintEvent(event);
@@ -186,7 +183,6 @@ void TStatusPanel::changeEvent(QEvent* event) {
     case QEvent::StyleChange:
     case QEvent::EnabledChange:
     case QEvent::LayoutDirectionChange:
-        glyphs_.clear();
         quick_ = Quick::Unchecked;
         break;
     default:
@@ -196,7 +192,6 @@ void TStatusPanel::changeEvent(QEvent* event) {
 
 void TStatusPanel::resizeEvent(QResizeEvent* event) {
     QLabel::resizeEvent(event);
-    glyphs_.clear();
     quick_ = Quick::Unchecked;
 }
 

@@ -34,28 +34,24 @@ int main(int argc, char* argv[]) {
             timer.start(std::atoi(argv[2]));
         }
     }
+    // --tick and --clock: a timer aimed just after each whole second, as Orvex's clock is.
+    const bool ticks = argc == 2 && std::strcmp(argv[1], "--tick") == 0;
+    const bool clocks = argc == 2 && std::strcmp(argv[1], "--clock") == 0;
     QLabel clock(&window);
     QTimer tick;
-    const bool ticks = argc == 2 && std::strcmp(argv[1], "--tick") == 0;
-    if (ticks) {
-        tick.setSingleShot(true);
-        tick.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&tick, &QTimer::timeout, &window,
-                         [&] { tick.start(int(1000 - QDateTime::currentMSecsSinceEpoch() % 1000) + 1); });
-        tick.start(0);
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--clock") == 0) {
+    tick.setSingleShot(true);
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, &window, [&] {
+        if (clocks)
+            clock.setText(QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")));
+        tick.start(int(1000 - QDateTime::currentMSecsSinceEpoch() % 1000) + 1);
+    });
+    if (clocks) {
         clock.setGeometry(52, 448, 68, 18);
         clock.setFrameShape(QFrame::Panel);
         clock.setFrameShadow(QFrame::Sunken);
-        tick.setSingleShot(true);
-        tick.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&tick, &QTimer::timeout, &clock, [&] {
-            clock.setText(QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")));
-            tick.start(int(1000 - QDateTime::currentMSecsSinceEpoch() % 1000) + 1);
-        });
-        tick.start(0);
     }
+    if (ticks || clocks) tick.start(0);
     orvex::exitAfterFirstPaintIfRequested(&window);
     window.show();
     return QApplication::exec();

@@ -40,11 +40,8 @@ int main(int argc, char** argv) {
     }
     LoopbackListener loopback = listenOnLoopback(v6);
     if (loopback.fd < 0) return 1;
-    const int family = loopback.family;
-    const int listener = loopback.fd;
-    sockaddr_storage& address = loopback.address;
-    const socklen_t length = loopback.length;
-    const std::uint32_t rowPort = tcpRowPort(loopback.port);
+    auto& [listener, family, address, length, port] = loopback;
+    const std::uint32_t rowPort = tcpRowPort(port);
 
     std::size_t clientEnds = 0, serverEnds = 0, lost = 0;
     std::vector<ClosedTcpSocket> closed;

@@ -41,10 +41,7 @@ int main(int argc, char** argv) {
 
     LoopbackListener loopback = listenOnLoopback(v6);
     if (loopback.fd < 0) return 1;
-    const int family = loopback.family;
-    const int listener = loopback.fd;
-    sockaddr_storage& address = loopback.address;
-    const socklen_t length = loopback.length;
+    auto& [listener, family, address, length, port] = loopback;
     int hold[2];
     if (::pipe2(hold, O_CLOEXEC) != 0) {
         std::perror("pipe");
