@@ -1,15 +1,13 @@
 #include "app/TStatusBar.h"
 
 #include "controls/TColor.h"
+#include "controls/WindowImage.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QBackingStore>
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>
-
-#include <cmath>
 
 namespace orvex {
 
@@ -92,12 +90,6 @@ void TStatusPanel::showText(const QString& text) {
     if (quick_ == Quick::Unchecked && !quickCharacters_.isEmpty()) checkQuick();
 }
 
-QImage::Format TStatusPanel::screenFormat() const {
-    QPaintDevice* target = backingStore() ? backingStore()->paintDevice() : nullptr;
-    if (target == nullptr || target->devType() != QInternal::Image) return QImage::Format_Invalid;
-    return static_cast<QImage*>(target)->format();
-}
-
 // The plain left-aligned single line the glyphs are placed for.
 bool TStatusPanel::layoutAllows() const {
     return textFormat() == Qt::PlainText && !wordWrap() && buddy() == nullptr &&
@@ -133,13 +125,13 @@ QImage TStatusPanel::rendered(bool quick) {
 // for the text shown and for a text of all quick characters. Checked again after anything that
 // changes how the text looks (font, palette, size, style, screen).
 void TStatusPanel::checkQuick() {
-    const qreal ratio = devicePixelRatioF();
-    checkedRatio_ = ratio;
-    checkedFormat_ = screenFormat();
-    if (checkedFormat_ == QImage::Format_Invalid) return; // not on a screen yet
+    checkedRatio_ = devicePixelRatioF();
+    // Whole device pixels only: the panel's place on the window then moves every glyph alike. Not
+    // on a screen yet, or at a fractional scale, the label draws and the next text asks again.
+    checkedFormat_ = wholePixelWindowFormat(*this);
+    if (checkedFormat_ == QImage::Format_Invalid) return;
     quick_ = Quick::Off;
-    // Whole device pixels only: the panel's place on the window then moves every glyph alike.
-    if (ratio != std::floor(ratio) || !layoutAllows() || !glyphs_.prepare(font(), quickCharacters_)) return;
+    if (!layoutAllows() || !glyphs_.prepare(font(), quickCharacters_)) return;
     quick_ = Quick::Exact;
     const QString shown = text();
     for (const QString& sample : {shown, quickCharacters_}) {
@@ -155,7 +147,7 @@ void TStatusPanel::checkQuick() {
 
 void TStatusPanel::paintEvent(QPaintEvent* event) {
     if (quick_ == Quick::Exact && !rendering_ &&
-        (devicePixelRatioF() != checkedRatio_ || screenFormat() != checkedFormat_)) {
+        (devicePixelRatioF() != checkedRatio_ || wholePixelWindowFormat(*this) != checkedFormat_)) {
         quick_ = Quick::Unchecked; // on another screen: checked again with the next text
     }
     if (!drawsQuickly()) {

@@ -38,7 +38,6 @@ protected:
 
 private:
     enum class Quick { Unchecked, Exact, Off };
-    QImage::Format screenFormat() const;
     bool layoutAllows() const;
     void checkQuick();
     QImage rendered(bool quick);

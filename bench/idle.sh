@@ -6,8 +6,7 @@
 # second (a plain Qt clock), and the same window with two 16 ms timers (the way Orvex's status bar
 # used to poll); on X11 with xdotool, also a second Orvex whose window is taken off the screen
 # (unmapped, as a window manager does with a minimised window or one on another desktop). After a
-# settling
-# time, over SECONDS_TO_MEASURE seconds (default 30), for each program summed over its threads:
+# settling time, over SECONDS_TO_MEASURE seconds (default 30), for each program summed over its threads:
 #   wakeups per second  voluntary context switches (a thread going to sleep, to be woken again),
 #                       from /proc/PID/task/*/status; a thread that another one pushes off its
 #                       processor (an involuntary switch) was not asleep, and does not count;

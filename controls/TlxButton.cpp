@@ -1,13 +1,13 @@
 #include "controls/TlxButton.h"
 
-#include <QBackingStore>
+#include "controls/WindowImage.h"
+
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -166,13 +166,13 @@ void TlxButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // A picture is copied only where it lands on whole device pixels; it is drawn in the window's
     // own image format, so that its text is blended exactly as on the window.
-    const qreal ratio = devicePixelRatioF();
-    QPaintDevice* target = backingStore() ? backingStore()->paintDevice() : nullptr;
-    if (ratio != std::floor(ratio) || target == nullptr || target->devType() != QInternal::Image) {
+    const QImage::Format format = wholePixelWindowFormat(*this);
+    if (format == QImage::Format_Invalid) {
         paintButton(painter);
         return;
     }
-    Look wanted = look(static_cast<QImage*>(target)->format());
+    const qreal ratio = devicePixelRatioF();
+    Look wanted = look(format);
     const QImage* picture = looks().find(wanted);
     if (picture == nullptr) {
         QImage image(size() * ratio, wanted.format);
