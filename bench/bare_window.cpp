@@ -37,20 +37,22 @@ int main(int argc, char* argv[]) {
     // --tick and --clock: a timer aimed just after each whole second, as Orvex's clock is.
     const bool ticks = argc == 2 && std::strcmp(argv[1], "--tick") == 0;
     const bool clocks = argc == 2 && std::strcmp(argv[1], "--clock") == 0;
-    QLabel clock(&window);
+    // The label exists only with --clock: the other windows have no child widget at all.
+    QLabel* clock = nullptr;
+    if (clocks) {
+        clock = new QLabel(&window);
+        clock->setGeometry(52, 448, 68, 18);
+        clock->setFrameShape(QFrame::Panel);
+        clock->setFrameShadow(QFrame::Sunken);
+    }
     QTimer tick;
     tick.setSingleShot(true);
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, &window, [&] {
-        if (clocks)
-            clock.setText(QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")));
+        if (clock)
+            clock->setText(QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")));
         tick.start(int(1000 - QDateTime::currentMSecsSinceEpoch() % 1000) + 1);
     });
-    if (clocks) {
-        clock.setGeometry(52, 448, 68, 18);
-        clock.setFrameShape(QFrame::Panel);
-        clock.setFrameShadow(QFrame::Sunken);
-    }
     if (ticks || clocks) tick.start(0);
     orvex::exitAfterFirstPaintIfRequested(&window);
     window.show();
