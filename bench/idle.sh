@@ -44,15 +44,17 @@ pids+=($!)
 "$bare" --timers 16 >/dev/null 2>&1 &
 pids+=($!)
 programs=("${pids[@]: -5}")
+off_screen=
 if [ "$QT_QPA_PLATFORM" = xcb ] && command -v xdotool >/dev/null; then
     XDG_CONFIG_HOME=$config/off "$orvex" >/dev/null 2>&1 &
+    off_screen=$!
     pids+=($!)
     programs+=($!)
     names+=(orvex-off-screen)
 fi
 sleep "$settle" # start-up is not idle time
-if [ ${#programs[@]} -gt 5 ]; then
-    for window in $(xdotool search --pid "${programs[5]}"); do xdotool windowunmap "$window"; done
+if [ -n "$off_screen" ]; then
+    for window in $(xdotool search --pid "$off_screen"); do xdotool windowunmap "$window"; done
     sleep 1.1 # its clock's last tick finds it gone
 fi
 
