@@ -223,13 +223,20 @@ TEST(RouteChain, RoundTripFollowsTheDelayOfOneLink) {
             chain.orvex(std::string("--route ") + f.target + " --rounds 20 --interval 20 --json -n");
         EXPECT_EQ(ours.status, 0) << ours.text;
         EXPECT_EQ(ourHops(ours.text), f.hops) << ours.text;
+        // The link is a user-space process: on a busy machine one packet may wait for it a scheduler
+        // slice longer, so the bounds stand on the best round trip, and the averages only have to
+        // keep their order.
         const auto averages = matches(ours.text, R"("avg_ms": ([0-9.]+))");
-        ASSERT_EQ(averages.size(), 4u) << ours.text;
-        for (std::size_t hop = 0; hop < 3; ++hop)
-            EXPECT_LT(std::stod(averages[hop]), 10.0) << ours.text;
-        EXPECT_NEAR(std::stod(averages[3]), 45.0, 5.0) << ours.text;
         const auto best = matches(ours.text, R"("best_ms": ([0-9.]+))");
+        ASSERT_EQ(averages.size(), 4u) << ours.text;
+        ASSERT_EQ(best.size(), 4u) << ours.text;
+        for (std::size_t hop = 0; hop < 3; ++hop) {
+            EXPECT_LT(std::stod(best[hop]), 10.0) << ours.text;
+            EXPECT_LT(std::stod(averages[hop]), 40.0) << ours.text;
+        }
         EXPECT_GE(std::stod(best[3]), 40.0) << ours.text;
+        EXPECT_LT(std::stod(best[3]), 46.0) << ours.text;
+        EXPECT_GE(std::stod(averages[3]), std::stod(best[3])) << ours.text;
     }
 }
 
