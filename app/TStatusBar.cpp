@@ -126,9 +126,10 @@ QImage TStatusPanel::rendered(bool quick) {
 // changes how the text looks (font, palette, size, style, screen).
 void TStatusPanel::checkQuick() {
     checkedRatio_ = devicePixelRatioF();
-    // Whole device pixels only: the panel's place on the window then moves every glyph alike. Not
-    // on a screen yet, or at a fractional scale, the label draws and the next text asks again.
-    checkedFormat_ = wholePixelWindowFormat(*this);
+    // Checked in the format of the image the panel was last painted into, on whole device pixels
+    // only: the panel's place on the window then moves every glyph alike. Not painted yet, or at a
+    // fractional scale, the label draws and the next text asks again.
+    checkedFormat_ = paintedFormat_;
     if (checkedFormat_ == QImage::Format_Invalid) return;
     quick_ = Quick::Off;
     if (!layoutAllows() || !glyphs_.prepare(font(), quickCharacters_)) return;
@@ -146,9 +147,15 @@ void TStatusPanel::checkQuick() {
 }
 
 void TStatusPanel::paintEvent(QPaintEvent* event) {
-    if (quick_ == Quick::Exact && !rendering_ &&
-        (devicePixelRatioF() != checkedRatio_ || wholePixelWindowFormat(*this) != checkedFormat_)) {
-        quick_ = Quick::Unchecked; // on another screen: checked again with the next text
+    // The format of the window's image, seen where it is painted; a grab into a pixmap is drawn as
+    // on the window.
+    const QPaintDevice* target = redirected(nullptr);
+    if (!rendering_ && (target == nullptr || target->devType() != QInternal::Pixmap)) {
+        paintedFormat_ = wholePixelTargetFormat(*this, target);
+        // On another screen: the label draws, and the panel is checked again with the next text.
+        if (quick_ == Quick::Exact &&
+            (devicePixelRatioF() != checkedRatio_ || paintedFormat_ != checkedFormat_))
+            quick_ = Quick::Unchecked;
     }
     if (!drawsQuickly()) {
         QLabel::paintEvent(event);

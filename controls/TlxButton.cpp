@@ -166,7 +166,7 @@ void TlxButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // A picture is copied only where it lands on whole device pixels; it is drawn in the window's
     // own image format, so that its text is blended exactly as on the window.
-    const QImage::Format format = wholePixelWindowFormat(*this);
+    const QImage::Format format = wholePixelTargetFormat(*this, redirected(nullptr));
     if (format == QImage::Format_Invalid) {
         paintButton(painter);
         return;

@@ -5,6 +5,7 @@
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "app/TForm5.h"
+#include "app/TStatusBar.h"
 #include "controls/TlxButton.h"
 #include "tcphistory/TForm3.h"
 #include "tests/netinfo/FakeNetworkAdapters.h"
@@ -42,6 +43,26 @@ private slots:
     }
 
     void cleanupTestCase() { windows = Windows{}; }
+
+    // A text that comes between the window's creation and its first paint (a clock tick before
+    // the expose) is drawn by the label: a Wayland window has no image to check the glyphs
+    // against until it is painted. Painted once, the next text is drawn from the glyphs.
+    void statusTextBeforeTheFirstPaint() {
+        QWidget window;
+        window.resize(200, 20);
+        TStatusBar bar({60}, &window);
+        bar.resize(window.size());
+        TStatusPanel* panel = bar.panel(1);
+        panel->setQuickCharacters(QStringLiteral("0123456789:"));
+        window.winId(); // the native window and its backing store, not painted yet
+        bar.setPanelText(1, QStringLiteral("12:34:56"));
+        QVERIFY(!panel->drawsQuickly());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        int second = 57;
+        QTRY_VERIFY(
+            (bar.setPanelText(1, QStringLiteral("12:34:%1").arg(second++ % 60)), panel->drawsQuickly()));
+    }
 
     // Every window keeps its size whatever the compositor is asked; the connection survives (a
     // protocol error would end this process before the last check).
