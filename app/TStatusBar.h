@@ -50,7 +50,7 @@ private:
     bool rendering_ = false; // drawing by the label on purpose, for the check
     qreal checkedRatio_ = 0;
     QImage::Format checkedFormat_ = QImage::Format_Invalid;
-    QImage::Format paintedFormat_ = QImage::Format_Invalid; // of the last paint not for the check
+    QImage::Format paintedFormat_ = QImage::Format_Invalid; // of the last paint but grabs and checks
 };
 
 class TStatusBar : public QWidget {
